@@ -1,0 +1,30 @@
+# gleaner_add_gtest(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [TIMEOUT <s>])
+# One GoogleTest executable, registered with CTest as one test.
+function(gleaner_add_gtest name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu;GLEANER_SOURCE_DIR=${CMAKE_SOURCE_DIR};GLEANER_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+  if(T_LABELS)
+    set_property(TEST ${name} PROPERTY LABELS ${T_LABELS})
+  endif()
+endfunction()
+
+# gleaner_add_qtest(<name> SOURCES <files...> LIBS <targets...>): a Qt Test executable.
+function(gleaner_add_qtest name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test Threads::Threads)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu;GLEANER_SOURCE_DIR=${CMAKE_SOURCE_DIR};GLEANER_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+endfunction()

@@ -1,0 +1,296 @@
+// Lossless GB18030 <-> Unicode conversion. The tables are filled once from glibc's iconv; the
+// per-character work is then table lookups, fast enough for whole pages on every regex call.
+
+#include "text/Text.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <memory>
+#include <mutex>
+
+namespace gleaner {
+namespace {
+
+constexpr char32_t kEscapeBase = 0x10FF80; // U+10FF80..U+10FFFF stand for the raw bytes 0x80..0xFF
+constexpr std::uint32_t kTwoByteCount = 126 * 191; // lead 0x81..0xFE, trail 0x40..0xFE
+constexpr std::uint32_t kFourByteBmpCount = 39420; // 0x81308130 .. 0x8431A439
+constexpr std::uint32_t kSupplementaryStart = 189000; // linear index of 0x90308130
+
+struct Tables {
+    std::vector<char32_t> two;       // [lead][trail] -> code point, 0 when invalid
+    std::vector<char32_t> fourBmp;   // linear four-byte index -> code point, 0 when invalid
+    std::vector<std::uint32_t> bmp;  // code point -> packed bytes (len in top byte), 0 when unmapped
+};
+
+std::uint32_t FourByteIndex(unsigned b1, unsigned b2, unsigned b3, unsigned b4) {
+    return (b1 - 0x81) * 12600 + (b2 - 0x30) * 1260 + (b3 - 0x81) * 10 + (b4 - 0x30);
+}
+
+char32_t DecodeWithIconv(iconv_t cd, const unsigned char* in, std::size_t n) {
+    char32_t out[2] = {0, 0};
+    char* ip = reinterpret_cast<char*>(const_cast<unsigned char*>(in));
+    char* op = reinterpret_cast<char*>(out);
+    std::size_t il = n, ol = sizeof(out);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) || il != 0 || ol != sizeof(char32_t))
+        return 0;
+    return out[0];
+}
+
+const Tables& GetTables() {
+    static std::once_flag once;
+    static std::unique_ptr<Tables> tables;
+    std::call_once(once, [] {
+        auto t = std::make_unique<Tables>();
+        t->two.assign(kTwoByteCount, 0);
+        t->fourBmp.assign(kFourByteBmpCount, 0);
+        t->bmp.assign(0x10000, 0);
+        iconv_t cd = iconv_open("UTF-32LE", "GB18030");
+        if (cd != reinterpret_cast<iconv_t>(-1)) {
+            for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+                for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+                    if (trail == 0x7F)
+                        continue;
+                    const unsigned char in[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
+                    char32_t cp = DecodeWithIconv(cd, in, 2);
+                    if (cp == 0 || cp >= 0x10000 || (cp >= 0xD800 && cp <= 0xDFFF))
+                        continue;
+                    t->two[(lead - 0x81) * 191 + (trail - 0x40)] = cp;
+                    if (t->bmp[cp] == 0)
+                        t->bmp[cp] = (2u << 24) | (lead << 8) | trail;
+                }
+            }
+            for (std::uint32_t idx = 0; idx < kFourByteBmpCount; ++idx) {
+                unsigned b4 = 0x30 + idx % 10, b3 = 0x81 + (idx / 10) % 126, b2 = 0x30 + (idx / 1260) % 10,
+                         b1 = 0x81 + idx / 12600;
+                const unsigned char in[4] = {static_cast<unsigned char>(b1), static_cast<unsigned char>(b2),
+                                             static_cast<unsigned char>(b3), static_cast<unsigned char>(b4)};
+                char32_t cp = DecodeWithIconv(cd, in, 4);
+                if (cp == 0 || cp >= 0x10000 || (cp >= 0xD800 && cp <= 0xDFFF))
+                    continue;
+                t->fourBmp[idx] = cp;
+                if (t->bmp[cp] == 0)
+                    t->bmp[cp] = (4u << 24) | idx; // the index is re-expanded on encoding
+            }
+            iconv_close(cd);
+        }
+        for (unsigned c = 0; c < 0x80; ++c)
+            t->bmp[c] = (1u << 24) | c;
+        tables = std::move(t);
+    });
+    return *tables;
+}
+
+// Decodes one character at s[i]; sets len to the bytes taken. Invalid bytes and sequences that
+// would decode into the escape range give the escape of the single byte at i.
+char32_t DecodeOne(const Tables& t, std::string_view s, std::size_t i, std::size_t& len) {
+    const auto b1 = static_cast<unsigned char>(s[i]);
+    if (b1 < 0x80) {
+        len = 1;
+        return b1;
+    }
+    const std::size_t rest = s.size() - i;
+    if (b1 >= 0x81 && b1 <= 0xFE && rest >= 2) {
+        const auto b2 = static_cast<unsigned char>(s[i + 1]);
+        if (b2 >= 0x40 && b2 <= 0xFE && b2 != 0x7F) {
+            char32_t cp = t.two[(b1 - 0x81) * 191 + (b2 - 0x40)];
+            if (cp != 0) {
+                len = 2;
+                return cp;
+            }
+        } else if (b2 >= 0x30 && b2 <= 0x39 && rest >= 4) {
+            const auto b3 = static_cast<unsigned char>(s[i + 2]);
+            const auto b4 = static_cast<unsigned char>(s[i + 3]);
+            if (b3 >= 0x81 && b3 <= 0xFE && b4 >= 0x30 && b4 <= 0x39) {
+                std::uint32_t idx = FourByteIndex(b1, b2, b3, b4);
+                char32_t cp = 0;
+                if (idx < kFourByteBmpCount)
+                    cp = t.fourBmp[idx];
+                else if (idx >= kSupplementaryStart && idx - kSupplementaryStart <= 0xFFFFF)
+                    cp = 0x10000 + (idx - kSupplementaryStart);
+                if (cp != 0 && !(cp >= kEscapeBase && cp <= 0x10FFFF)) {
+                    len = 4;
+                    return cp;
+                }
+            }
+        }
+    }
+    len = 1;
+    return kEscapeBase + (b1 - 0x80);
+}
+
+void EncodeOne(const Tables& t, char32_t cp, Text& out) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+        return;
+    }
+    if (cp >= kEscapeBase && cp <= 0x10FFFF) {
+        out.push_back(static_cast<char>(0x80 + (cp - kEscapeBase)));
+        return;
+    }
+    std::uint32_t idx;
+    if (cp < 0x10000) {
+        std::uint32_t packed = t.bmp[cp];
+        if (packed == 0) {
+            out.push_back('?');
+            return;
+        }
+        if ((packed >> 24) == 2) {
+            out.push_back(static_cast<char>((packed >> 8) & 0xFF));
+            out.push_back(static_cast<char>(packed & 0xFF));
+            return;
+        }
+        idx = packed & 0xFFFFFF;
+    } else if (cp <= 0x10FFFF) {
+        idx = kSupplementaryStart + (cp - 0x10000);
+    } else {
+        out.push_back('?');
+        return;
+    }
+    out.push_back(static_cast<char>(0x81 + idx / 12600));
+    out.push_back(static_cast<char>(0x30 + (idx / 1260) % 10));
+    out.push_back(static_cast<char>(0x81 + (idx / 10) % 126));
+    out.push_back(static_cast<char>(0x30 + idx % 10));
+}
+
+void AppendUtf8(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Next code point of UTF-8 input; malformed input gives U+FFFD and advances one byte.
+char32_t NextUtf8(std::string_view s, std::size_t& i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+        ++i;
+        return b;
+    }
+    int n = b >= 0xF5 ? -1 : b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 ? 1 : -1;
+    if (n < 0 || i + n >= s.size()) {
+        ++i;
+        return 0xFFFD;
+    }
+    char32_t cp = b & (0x3F >> n);
+    for (int k = 1; k <= n; ++k) {
+        const auto c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) {
+            ++i;
+            return 0xFFFD;
+        }
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++i;
+        return 0xFFFD;
+    }
+    i += n + 1;
+    return cp;
+}
+
+} // namespace
+
+std::string ToUtf8(std::string_view text) {
+    const Tables& t = GetTables();
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            out.push_back(text[i++]);
+            continue;
+        }
+        std::size_t len;
+        AppendUtf8(DecodeOne(t, text, i, len), out);
+        i += len;
+    }
+    return out;
+}
+
+std::string ToUtf8Mapped(std::string_view text, std::vector<std::uint32_t>& positions) {
+    const Tables& t = GetTables();
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    positions.clear();
+    positions.reserve(text.size() + text.size() / 2 + 1);
+    for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            out.push_back(text[i]);
+            positions.push_back(static_cast<std::uint32_t>(i));
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        const std::size_t before = out.size();
+        AppendUtf8(DecodeOne(t, text, i, len), out);
+        positions.insert(positions.end(), out.size() - before, static_cast<std::uint32_t>(i));
+        i += len;
+    }
+    positions.push_back(static_cast<std::uint32_t>(text.size()));
+    return out;
+}
+
+Text FromUtf8(std::string_view utf8) {
+    const Tables& t = GetTables();
+    Text out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            out.push_back(utf8[i++]);
+            continue;
+        }
+        EncodeOne(t, NextUtf8(utf8, i), out);
+    }
+    return out;
+}
+
+std::u16string ToUtf16(std::string_view text) {
+    const Tables& t = GetTables();
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t len;
+        char32_t cp = DecodeOne(t, text, i, len);
+        i += len;
+        if (cp < 0x10000) {
+            out.push_back(static_cast<char16_t>(cp));
+        } else {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        }
+    }
+    return out;
+}
+
+Text FromUtf16(std::u16string_view utf16) {
+    const Tables& t = GetTables();
+    Text out;
+    out.reserve(utf16.size() * 2);
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        char32_t cp = utf16[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        EncodeOne(t, cp, out);
+    }
+    return out;
+}
+
+} // namespace gleaner
