@@ -46,6 +46,7 @@ const Tables& GetTables() {
         t->two.assign(kTwoByteCount, 0);
         t->fourBmp.assign(kFourByteBmpCount, 0);
         t->bmp.assign(0x10000, 0);
+        std::vector<std::uint32_t> spareTwo; // two-byte codes without a BMP character
         iconv_t cd = iconv_open("UTF-32LE", "GB18030");
         if (cd != reinterpret_cast<iconv_t>(-1)) {
             for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
@@ -54,6 +55,8 @@ const Tables& GetTables() {
                         continue;
                     const unsigned char in[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
                     char32_t cp = DecodeWithIconv(cd, in, 2);
+                    if (cp >= 0x10000)
+                        spareTwo.push_back((lead - 0x81) * 191 + (trail - 0x40));
                     if (cp == 0 || cp >= 0x10000 || (cp >= 0xD800 && cp <= 0xDFFF))
                         continue;
                     t->two[(lead - 0x81) * 191 + (trail - 0x40)] = cp;
@@ -74,6 +77,28 @@ const Tables& GetTables() {
                     t->bmp[cp] = (4u << 24) | idx; // the index is re-expanded on encoding
             }
             iconv_close(cd);
+            // glibc follows the 2005 edition, which moved a few characters from private-use code
+            // points to standard ones: those private-use points then have no bytes, and the
+            // four-byte codes of the moved characters decode to nothing. Pair them up (in order,
+            // as the 2022 edition does) so that no code point turns into "?".
+            // The few left over take the two-byte codes that glibc decodes to supplementary
+            // characters (those stay reachable through their own four-byte codes).
+            std::uint32_t freeIdx = 0;
+            std::size_t nextSpare = 0;
+            for (char32_t cp = 0x80; cp < 0x10000; ++cp) {
+                if (t->bmp[cp] != 0 || (cp >= 0xD800 && cp <= 0xDFFF))
+                    continue;
+                while (freeIdx < kFourByteBmpCount && t->fourBmp[freeIdx] != 0)
+                    ++freeIdx;
+                if (freeIdx < kFourByteBmpCount) {
+                    t->fourBmp[freeIdx] = cp;
+                    t->bmp[cp] = (4u << 24) | freeIdx;
+                } else if (nextSpare < spareTwo.size()) {
+                    const std::uint32_t k = spareTwo[nextSpare++];
+                    t->two[k] = cp;
+                    t->bmp[cp] = (2u << 24) | ((0x81 + k / 191) << 8) | (0x40 + k % 191);
+                }
+            }
         }
         for (unsigned c = 0; c < 0x80; ++c)
             t->bmp[c] = (1u << 24) | c;
