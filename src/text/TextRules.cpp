@@ -60,9 +60,10 @@ int FindLast(std::string_view text, std::string_view what) {
 bool Contains(std::string_view text, std::string_view what) { return what.empty() || Find(text, what) > 0; }
 
 Text ToLowerAscii(std::string_view text) {
+    // Only whole characters: a second byte in 0x41..0x5A belongs to a Chinese character.
     Text out(text);
-    for (char& c : out)
-        c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
+    for (std::size_t pos = 0; pos < out.size(); pos += StepAt(out, pos))
+        out[pos] = static_cast<char>(FoldAscii(static_cast<unsigned char>(out[pos])));
     return out;
 }
 
@@ -107,13 +108,17 @@ std::vector<Text> Split(std::string_view text, std::string_view separator) {
         parts.emplace_back(text);
         return parts;
     }
-    std::size_t from = 0;
-    for (;;) {
-        int at = Find(text, separator, static_cast<int>(from + 1));
-        if (at < 0)
-            break;
-        parts.emplace_back(text.substr(from, static_cast<std::size_t>(at - 1) - from));
-        from = static_cast<std::size_t>(at - 1) + separator.size();
+    // One forward scan: the search resumes behind each separator (a Find per entry would step
+    // from the start every time, quadratic on a long page).
+    std::size_t from = 0, pos = 0;
+    while (pos < text.size() && separator.size() <= text.size() - pos) {
+        if (text.compare(pos, separator.size(), separator) == 0) {
+            parts.emplace_back(text.substr(from, pos - from));
+            pos += separator.size();
+            from = pos;
+        } else {
+            pos += StepAt(text, pos);
+        }
     }
     if (from < text.size())
         parts.emplace_back(text.substr(from));
