@@ -1,0 +1,6 @@
+[语言]eng[/语言]
+[字符]0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz[/字符]
+[模式]7[/模式]
+[密码][/密码]
+[放大]0[/放大]
+[阈值]0[/阈值]
