@@ -109,6 +109,26 @@ TEST(ConvertPicture, AnimatedGifGivesItsFirstFrame) {
     EXPECT_EQ(h, 40);
 }
 
+// Cut downloads are common; every prefix must fail cleanly or give a picture that decodes again.
+TEST(ConvertPicture, CutPicturesNeverCrash) {
+    const std::string pictures[] = {
+        DrawnText("4827", "PNG", 60, 24),
+        AnimatedGif({DrawnText("48", "GIF", 40, 20), DrawnText("K3", "GIF", 40, 20)}),
+        DrawnText("4827", "BMP", 40, 20),
+    };
+    for (const std::string& picture : pictures) {
+        for (std::size_t n = 0; n < picture.size(); n += 3) {
+            SCOPED_TRACE(n);
+            Bytes converted = "previous";
+            int w = 0, h = 0;
+            if (ConvertPicture(picture.substr(0, n), 1, "", converted))
+                EXPECT_TRUE(DecodedSize(converted, w, h));
+            else
+                EXPECT_EQ(converted, "previous");
+        }
+    }
+}
+
 TEST(ConvertPicture, SavesToTheTrimmedPathInTheCodePage) {
     TempDir dir;
     const std::string png = DrawnText("4827", "JPEG");
