@@ -11,6 +11,9 @@
 #ifdef GLEANER_HAVE_PUBLISHER
 #include "output/ArticlePublisher.h"
 #endif
+#ifdef GLEANER_HAVE_PUBLISH_SETTINGS_WINDOW
+#include "output/ui/PublishSettingsWindow.h"
+#endif
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -101,6 +104,7 @@ MainWindow::MainWindow(std::string programDir, ResultList& results, QWidget* par
     connect(exportButton_, &QPushButton::clicked, this, &MainWindow::OnExportClicked);
     connect(editRulesButton_, &QPushButton::clicked, this, [this] { OpenRuleEditor(); });
     connect(publishButton_, &QPushButton::clicked, this, &MainWindow::OnPublishClicked);
+    connect(publishSettingsButton_, &QPushButton::clicked, this, [this] { OpenPublishSettings(); });
 
     // The window's "created" steps.
     browser_->setUrl(QUrl(PaneStartAddress()));
@@ -279,6 +283,20 @@ RuleEditorWindow* MainWindow::OpenRuleEditor() {
     return ruleEditor_;
 }
 
+QWidget* MainWindow::OpenPublishSettings() {
+    if (publishSettings_) {
+        publishSettings_->show();
+        publishSettings_->raise();
+        publishSettings_->activateWindow();
+        return publishSettings_;
+    }
+#ifdef GLEANER_HAVE_PUBLISH_SETTINGS_WINDOW
+    publishSettings_ = new PublishSettingsWindow(programDir_, this);
+    publishSettings_->show();
+#endif
+    return publishSettings_;
+}
+
 void MainWindow::OpenInBrowser(const QString& address) { QDesktopServices::openUrl(QUrl(address)); }
 
 void MainWindow::changeEvent(QEvent* event) {
@@ -293,6 +311,8 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (ruleEditor_)
         ruleEditor_->close();
+    if (publishSettings_)
+        publishSettings_->close();
     tray_->hide();
     event->accept();
     emit Closed();

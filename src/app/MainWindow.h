@@ -48,6 +48,8 @@ public:
     SaveFileDialog* FileDialog() const { return saveDialog_; }
     RunView* View() const;
     RuleEditorWindow* OpenRuleEditor();
+    /// "发布配置": the publishing settings window (brought to the front when it is open already).
+    QWidget* OpenPublishSettings();
 
 public slots:
     void OnStartStopClicked();
@@ -91,6 +93,7 @@ private:
     ResultListModel* model_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QPointer<RuleEditorWindow> ruleEditor_;
+    QPointer<QWidget> publishSettings_;
 
     QtRunView* runView_ = nullptr; // never deleted: detached workers may still call it
     CollectionControl control_;
