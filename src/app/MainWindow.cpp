@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/QtRunView.h"
 #include "app/ResultListModel.h"
+#include "collect/VcodePictureReader.h"
 #include "config/CollectionSettings.h"
 #include "config/ui/RuleEditorWindow.h"
 #include "page/PageAutomation.h"
@@ -97,6 +98,8 @@ MainWindow::MainWindow(std::string programDir, ResultList& results, QWidget* par
     context.results = &results_;
     context.view = runView_;
     context.automation = &ProcessPageAutomation();
+    // Like the view, never deleted: runs still going may read pictures through it.
+    context.pictures = new VcodePictureReader(programDir_, runView_);
 
     connect(startStopButton_, &QPushButton::clicked, this, &MainWindow::OnStartStopClicked);
     connect(monitorTimer_, &QTimer::timeout, this, &MainWindow::OnMonitorTick);

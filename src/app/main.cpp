@@ -7,8 +7,14 @@
 #include "config/CollectionSettings.h"
 #include "page/PageAutomation.h"
 
+#if __has_include("app/WebEnginePane.h")
+#include "app/WebEnginePane.h"
+#define GLEANER_HAVE_WEBENGINE_PANE 1
+#endif
+
 #include <QApplication>
 #include <QDir>
+#include <QWebEngineView>
 
 #include <cstdio>
 #include <cstdlib>
@@ -46,6 +52,10 @@ int main(int argc, char** argv) {
     // The rows live as long as the process: detached runs may still append after the window closed.
     static gleaner::ResultList results;
     auto* window = new gleaner::MainWindow(programDir.toStdString(), results);
+#ifdef GLEANER_HAVE_WEBENGINE_PANE
+    // Unowned on purpose, like the rows: runs still going at the exit may call it.
+    window->SetBrowserPane(new gleaner::WebEnginePane(window->BrowserView()));
+#endif
     QObject::connect(window, &gleaner::MainWindow::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     window->show();
     const int status = app.exec();
