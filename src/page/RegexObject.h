@@ -1,6 +1,9 @@
 #pragma once
 // RegexObject: applies one regular expression to a whole page and keeps the match set.
 // PCRE2 in UTF mode with ECMAScript-like options; texts in and out are code-page bytes.
+// The engine sees characters (the subject goes to UTF-8), but every match and group comes back as
+// the exact bytes of the subject. Each object belongs to one thread; copies share the compiled
+// pattern and the match set, which are never changed after FindAll made them.
 
 #include "text/Text.h"
 
@@ -30,6 +33,10 @@ public:
     virtual Text GetSubMatch(int n, int m) const;
     /// Number of capture groups of the first match; 0 when there is no match.
     virtual int SubMatchCount() const;
+
+    /// Why the last FindAll gave no match set ("missing closing parenthesis at character 3",
+    /// "match limit exceeded"); empty text after a successful FindAll or before the first.
+    Text ErrorText() const;
 
     struct Engine;   // compiled pattern
     struct MatchSet; // offsets of every match and group into the subject
