@@ -7,13 +7,14 @@
 
 #include <cerrno>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 namespace gleaner {
 namespace {
 
-using Clock_ = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 bool IsGbFamily(const Text& charset) {
     const Text c = ToLowerAscii(Trim(charset));
@@ -49,8 +50,10 @@ bool Convert(const std::string& from, const std::string& to, std::string_view in
     return ok;
 }
 
-// The charset a Content-Type header line of the raw header text names; empty when none.
-Text CharsetOfHeaders(const Text& headers) {
+} // namespace
+
+Text AnswerCharset(const Text& headers) {
+    Text charset;
     for (const Text& line : Split(headers, "\r\n")) {
         if (Find(line, "content-type:", 1, true) != 1)
             continue;
@@ -58,25 +61,34 @@ Text CharsetOfHeaders(const Text& headers) {
         if (at < 0)
             continue;
         Text value = Trim(line.substr(static_cast<std::size_t>(at - 1) + 8));
+        if (!value.empty() && (value[0] == '"' || value[0] == '\''))
+            value.erase(0, 1);
         const std::size_t end = value.find_first_of("; \"'");
-        return end == Text::npos ? value : value.substr(0, end);
+        charset = end == Text::npos ? value : value.substr(0, end);
     }
-    return {};
+    return charset;
 }
+
+namespace {
 
 void Sleep(int ms) {
     if (ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// Waits until the pane shows another address than `before` and that page has loaded, bounded.
-void WaitForNavigation(BrowserPane& pane, const Text& before, int timeoutMs) {
-    const auto deadline = Clock_::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock_::now() < deadline) {
-        auto doc = pane.ShownDocument();
-        if (doc && doc->Location() != before) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock_::now());
-            pane.WaitForLoad(static_cast<int>(std::max<long long>(left.count(), 0)));
+int MsLeft(SteadyClock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
+    return static_cast<int>(std::max<long long>(left, 0));
+}
+
+// After the login click: waits until the document that was clicked has been replaced (it then
+// answers no address, even when the answer page has the same one) and the new page has loaded.
+// Bounded by timeoutMs; a click that starts no navigation costs the whole bound.
+void WaitForNextPage(BrowserPane& pane, Document& clicked, int timeoutMs) {
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
+    while (SteadyClock::now() < deadline) {
+        if (clicked.Location().empty()) {
+            pane.WaitForLoad(MsLeft(deadline));
             return;
         }
         Sleep(100);
@@ -166,12 +178,13 @@ void RunArticlePublisher(const PublishContext& context) {
     if (context.pane) {
         context.pane->WaitForLoad(context.loadTimeoutMs);
         automation.BindToWindow(context.pane);
-        const Text loginPage = automation.GetLocation();
+        const std::shared_ptr<Document> loginPage = automation.BoundDocument();
+        // The form body goes out in the charset the back end's pages declare.
         charset = context.pane->DocumentCharset();
         automation.SetInputValue("userid", settings.account);
         automation.SetInputValue("pwd", settings.password);
-        if (automation.ClickButton("sm1"))
-            WaitForNavigation(*context.pane, loginPage, context.loadTimeoutMs);
+        if (automation.ClickButton("sm1") && loginPage)
+            WaitForNextPage(*context.pane, *loginPage, context.loadTimeoutMs);
         if (charset.empty())
             charset = context.pane->DocumentCharset();
     }
@@ -190,7 +203,7 @@ void RunArticlePublisher(const PublishContext& context) {
         args.headers = &headers;
         args.responseHeaders = &responseHeaders;
         const Bytes answer = HttpRequest(formAddress, args);
-        Text answerCharset = CharsetOfHeaders(responseHeaders);
+        Text answerCharset = AnswerCharset(responseHeaders);
         if (answerCharset.empty())
             answerCharset = charset;
         if (charset.empty())

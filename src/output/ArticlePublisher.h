@@ -37,6 +37,9 @@ Text PercentEncode(std::string_view bytes);
 Bytes ToCharset(const Text& text, const Text& charset);
 /// Bytes in the back end's character set converted to the code page.
 Text FromCharset(const Bytes& bytes, const Text& charset);
+/// The charset named by the last Content-Type line of a raw header text that names one (after
+/// redirects the text holds every answer's header block, the page's last); empty when none does.
+Text AnswerCharset(const Text& responseHeaders);
 /// The article form's body: its fifteen pieces with the values converted and percent-encoded.
 Text ArticleFormBody(const Text& title, const Text& body, const Text& tags, const Text& columnId,
                      const Text& keywords, const Text& publicationTime, const Text& charset);
