@@ -4,8 +4,12 @@
 
 #include "text/Text.h"
 
+#include <array>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 namespace gleaner {
@@ -17,6 +21,9 @@ public:
     /// Appends an empty row, writes its RowNumber (the row count after the append) into column 0
     /// and returns its 0-based index.
     int AppendResultRow();
+    /// Appends a row whose group cells 1 .. 15 are `groups` (fewer given: the rest empty) in one
+    /// step, so no reader ever sees the row half filled. Returns its 0-based index.
+    int AppendResultRow(const std::vector<Text>& groups);
     /// Replaces one cell; out-of-range rows or columns are ignored.
     void SetCell(int row, int column, const Text& text);
     /// Sets all 15 group cells of a row at once (fewer given: the rest empty).
@@ -26,6 +33,12 @@ public:
     Text Cell(int row, int column) const;
     /// The column titles: "ID", "1" .. "15".
     static Text ColumnTitle(int column);
+
+    /// The 16 cells of one row as views into the list's storage.
+    using RowView = std::array<std::string_view, ColumnCount>;
+    /// Calls visit for every row in order, all under one lock, so the rows form one consistent
+    /// state. The views are valid only during the call; visit must not call back into the list.
+    void VisitRows(const std::function<void(const RowView& cells)>& visit) const;
 
     /// Called after every change, from the changing thread, outside the lock. The UI installs one
     /// that coalesces; it then asks TakeChanges for what changed since the last call.
@@ -38,11 +51,16 @@ public:
     Changes TakeChanges();
 
 private:
-    struct Row {
-        std::vector<Text> cells;
-    };
+    // One row is one byte block: 16 end offsets, then the cells' bytes back to back. A million
+    // rows of short cells stay near 100 bytes each plus their text.
+    using Row = std::string;
+    static Row MakeRow(const std::array<std::string_view, ColumnCount>& cells);
+    static RowView Cells(const Row& row);
+    void MarkChanged(int row);
+    void Notify();
+
     mutable std::mutex mutex_;
-    std::vector<Row> rows_;
+    std::deque<Row> rows_; // a deque grows without copying every row at once
     std::function<void()> listener_;
     int firstChanged_ = -1, lastChanged_ = -1;
 };
