@@ -4,6 +4,8 @@
 
 #include "text/Text.h"
 
+#include <cstddef>
+
 namespace gleaner {
 
 /// The optional arguments. A null pointer is an omitted argument; for the in/out and out
@@ -27,5 +29,20 @@ extern const char* const DefaultUserAgent;
 Bytes HttpRequest(const Text& url, const HttpRequestArgs& args = {});
 /// GET with every argument omitted; the body as text up to its first zero byte.
 Text HttpGetText(const Text& url);
+
+/// Bounds of every request. The defaults are the program's; tests shorten them.
+struct HttpLimits {
+    long connectTimeoutMs = 30000;
+    long lowSpeedBytesPerSecond = 1;          // abort when slower than this ...
+    long lowSpeedSeconds = 60;                // ... for this long
+    std::size_t maxBodyBytes = 256u << 20;    // a longer body is cut here
+    std::size_t maxHeaderBytes = 1u << 20;    // a longer header text fails the request
+    int maxOwnRedirects = 10;                 // re-requests of the 301 rule
+    int maxFollowedRedirects = 10;            // redirects libcurl follows within one exchange
+};
+
+/// Process-wide; takes effect for requests that start afterwards.
+void SetHttpLimits(const HttpLimits& limits);
+HttpLimits GetHttpLimits();
 
 } // namespace gleaner
