@@ -12,6 +12,9 @@
 #ifdef GLEANER_HAVE_PUBLISHER
 #include "output/ArticlePublisher.h"
 #endif
+#ifdef GLEANER_HAVE_SPREADSHEET_EXPORT
+#include "output/SpreadsheetExport.h"
+#endif
 #ifdef GLEANER_HAVE_PUBLISH_SETTINGS_WINDOW
 #include "output/ui/PublishSettingsWindow.h"
 #endif
@@ -20,6 +23,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -259,7 +263,35 @@ void MainWindow::OnPaneToggleClicked() {
 }
 
 void MainWindow::OnExportClicked() {
-    // Filled in below when the spreadsheet export is built.
+#ifdef GLEANER_HAVE_SPREADSHEET_EXPORT
+    const QString file = saveDialog_->AskFileName();
+    if (file.isEmpty())
+        return;
+    // The dialog leaves the current directory in the chosen file's folder; relative paths follow it.
+    QDir::setCurrent(QFileInfo(file).absolutePath());
+
+    int shownStep = -1;
+    const ExportProgress progress = [this, &shownStep](int maximum, int position) {
+        // An empty range would turn the bar into a busy indicator; keep it an empty bar instead.
+        progressBar_->setRange(0, maximum > 0 ? maximum : 1);
+        progressBar_->setValue(position);
+        // Repainted as it goes, but only when the bar has grown by a step worth drawing.
+        const int step = maximum > 0 ? static_cast<int>(static_cast<long long>(position) * 200 / maximum) : 0;
+        if (step != shownStep) {
+            shownStep = step;
+            progressBar_->repaint();
+        }
+    };
+    const ExportResult result =
+        ExportListToWorkbook(results_, MainWindowExportColumns(), file.toStdString(), "[Sheet1]", progress);
+    const auto q = [](const Text& text) { return QString::fromStdU16String(ToUtf16(text)); };
+    if (!result) {
+        ShowMessageBox(this, QStringLiteral("导出失败：") + q(result.error));
+        return;
+    }
+    const Text notice = ExportNotice(result);
+    ShowMessageBox(this, notice.empty() ? QStringLiteral("导出成功！") : QStringLiteral("导出成功！\n\n") + q(notice));
+#endif
 }
 
 void MainWindow::OnPublishClicked() {

@@ -2,18 +2,19 @@
 // folder as current directory, the process-wide objects, the main window; the exit does not wait
 // for runs that are still going.
 
+#include "app/CookieBridge.h"
 #include "app/MainWindow.h"
+#include "app/WebEnginePane.h"
 #include "collect/ResultList.h"
 #include "config/CollectionSettings.h"
+#include "http/CookieStore.h"
+#include "http/CurlHandle.h"
 #include "page/PageAutomation.h"
-
-#if __has_include("app/WebEnginePane.h")
-#include "app/WebEnginePane.h"
-#define GLEANER_HAVE_WEBENGINE_PANE 1
-#endif
 
 #include <QApplication>
 #include <QDir>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include <cstdio>
@@ -48,14 +49,14 @@ int main(int argc, char** argv) {
     QDir::setCurrent(programDir);
     gleaner::ProcessSettings().Reset();
     gleaner::ProcessPageAutomation();
+    gleaner::InitCurl(); // before any run can start a request
 
     // The rows live as long as the process: detached runs may still append after the window closed.
     static gleaner::ResultList results;
     auto* window = new gleaner::MainWindow(programDir.toStdString(), results);
-#ifdef GLEANER_HAVE_WEBENGINE_PANE
-    // Unowned on purpose, like the rows: runs still going at the exit may call it.
+    // Unowned on purpose, like the rows: runs still going at the exit may call them.
     window->SetBrowserPane(new gleaner::WebEnginePane(window->BrowserView()));
-#endif
+    new gleaner::CookieBridge(window->BrowserView()->page()->profile(), gleaner::ProcessCookieStore());
     QObject::connect(window, &gleaner::MainWindow::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     window->show();
     const int status = app.exec();

@@ -8,6 +8,7 @@
 #include "collect/ResultList.h"
 #include "config/CollectionSettings.h"
 #include "config/ui/RuleEditorWindow.h"
+#include "fixtures/TestSite.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -52,6 +53,30 @@ struct RunRecorder {
 };
 
 void WriteRules(const t::TempDir& dir, const std::string& rules) { t::WriteFileBytes(dir.File("采集配置.txt"), rules); }
+
+// Single-level rules over the site's list pages, taken by plain HTTP.
+std::string SiteRules(const t::TestSite& site, int endPage) {
+    return "[起始页]1[/起始页][结束页]"_t + std::to_string(endPage) + "[/结束页]\r\n[采集网址前面]"_t +
+           site.Url("/list_") + "[/采集网址前面][采集网址结尾].html[/采集网址结尾]\r\n"_t +
+           "[内容页面规则]<li><a href=\"(.*?)\">(.*?)</a></li>[/内容页面规则]\r\n"_t +
+           "[目录名]site[/目录名][模拟人工]0[/模拟人工][延迟时间]0[/延迟时间][采集二级页面]0[/采集二级页面]\r\n"_t;
+}
+
+// Holds every list page's answer until released (bounded, so a fault cannot hang the test).
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool open = false;
+    void Wait() {
+        std::unique_lock<std::mutex> lock(mutex);
+        cv.wait_for(lock, std::chrono::seconds(10), [&] { return open; });
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+        cv.notify_all();
+    }
+};
 
 } // namespace
 
@@ -236,6 +261,56 @@ private slots:
         StartStop()->setText(QStringLiteral("开启采集"));
         QTest::mouseClick(StartStop(), Qt::LeftButton);
         QCOMPARE(ProcessSettings().StopFlag(), "开"_t);
+    }
+
+    void runFillsTheView() {
+        t::TestSite site;
+        WriteRules(*dir_, SiteRules(site, 3));
+        window_->SetRunStarter(&StartRun);
+        window_->show();
+        auto* view = Find<QTableView>("超级列表框1");
+        QTest::mouseClick(StartStop(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(Status()->text(), QStringLiteral("采集保存完毕"), 20000);
+        QCOMPARE(StartStop()->text(), QStringLiteral("开启采集"));
+        QTRY_COMPARE(view->model()->rowCount(), 6);
+        QCOMPARE(view->model()->data(view->model()->index(0, 0)).toString(), QStringLiteral("1"));
+        QCOMPARE(view->model()->data(view->model()->index(0, 1)).toString(), QStringLiteral("/content/1_1.html"));
+        QCOMPARE(view->model()->data(view->model()->index(5, 2)).toString(), QStringLiteral("标题2_3"));
+    }
+
+    void stopEndsEveryRun() {
+        t::TestSite site;
+        Gate gate;
+        std::atomic<int> listRequests{0};
+        site.Handle("/list_*", [&](const t::SiteRequest& request) {
+            ++listRequests;
+            gate.Wait();
+            const int page = std::stoi(request.path.substr(6));
+            return t::SiteResponse{200, {{"Content-Type", "text/html; charset=gbk"}},
+                                   t::TestSite::ListPageHtml(page, 3, false)};
+        });
+        WriteRules(*dir_, SiteRules(site, 5));
+        window_->SetRunStarter(&StartRun);
+        window_->show();
+        QTest::mouseClick(StartStop(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(listRequests.load(), 1, 10000); // the run waits on page 1
+        QTest::mouseClick(StartStop(), Qt::LeftButton);           // stop: a second run ends at once
+        QTRY_COMPARE_WITH_TIMEOUT(Status()->text(), QStringLiteral("采集已停止"), 10000);
+        QCOMPARE(StartStop()->text(), QStringLiteral("开启采集"));
+        Status()->setText(QString());
+        gate.Open(); // the first run finishes its page, then stops at the next step
+        QTRY_COMPARE_WITH_TIMEOUT(Status()->text(), QStringLiteral("采集已停止"), 10000);
+        QTRY_COMPARE(results_->RowCount(), 3);
+        QCOMPARE(listRequests.load(), 1);
+
+        // Timer runs after the stop end at once as well.
+        Status()->setText(QString());
+        window_->Control().Monitor().SetPeriod(10);
+        QTRY_COMPARE_WITH_TIMEOUT(Status()->text(), QStringLiteral("采集已停止"), 10000);
+        window_->Control().Monitor().SetPeriod(0);
+        QTest::qWait(200);
+        QCOMPARE(listRequests.load(), 1);
+        QCOMPARE(results_->RowCount(), 3);
     }
 
     void periodForHours_data() {
