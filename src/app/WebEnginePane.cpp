@@ -25,6 +25,8 @@ WebEnginePane::WebEnginePane(QWebEngineView* view, QObject* parent) : QObject(pa
 
 WebEnginePane::~WebEnginePane() = default;
 
+QWebEngineView* WebEnginePane::View() const { return view_; }
+
 void WebEnginePane::WatchPage(QWebEnginePage* page) {
     // The pane follows the page its view had when the pane was made.
     page_ = page;

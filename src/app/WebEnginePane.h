@@ -33,7 +33,7 @@ public:
     /// document.characterSet of the page shown now; empty when unknown.
     Text DocumentCharset() override;
 
-    QWebEngineView* View() const { return view_; }
+    QWebEngineView* View() const;
 
 private:
     void WatchPage(QWebEnginePage* page);
