@@ -8,6 +8,7 @@
 #include "collect/SavedFiles.h"
 #include "collect/VcodePictureReader.h"
 #include "config/RulesFile.h"
+#include "output/ArticlePublisher.h"
 
 #include <atomic>
 #include <cerrno>
@@ -21,7 +22,7 @@
 namespace gleaner::cli {
 
 const char* const kRunHelp =
-    "Usage: gleaner-cli run [--dir DIR]\n"
+    "Usage: gleaner-cli run [--dir DIR] [--publish]\n"
     "\n"
     "Collects once with the rules of DIR/采集配置.txt (DIR: the program folder, default the current\n"
     "directory), as the button \"开启采集\" does: creates the folders 下载网页, 采集前保存备份 and\n"
@@ -30,10 +31,14 @@ const char* const kRunHelp =
     "\n"
     "Each status text goes to stderr as one line when it is set. At the end every collected row goes to\n"
     "stdout as one JSON array of its 16 cells (\"ID\", \"1\" .. \"15\") per line.\n"
+    "With --publish, a publishing pass follows, as the button \"点击发布\" starts it: the hidden browser\n"
+    "logs in to the back end of DIR/发布配置.txt and every row is posted as an article; its status texts\n"
+    "(\"发布成功N条\" / \"发布失败了！N条\") go to stderr as well.\n"
     "Ctrl-C asks the run to stop at its next list page (\"采集已停止\"); a second Ctrl-C ends at once.\n"
     "\n"
-    "Exit status: 0 the run completed, 1 it stopped or was refused, 2 bad usage or a browser mode\n"
-    "([模拟人工] 1 or 2), which needs the browser pane.\n";
+    "Exit status: 0 the run completed (and every row was published), 1 it stopped or was refused (or a\n"
+    "row was not published), 2 bad usage or a browser mode ([模拟人工] 1 or 2) without --publish, which\n"
+    "brings the hidden browser.\n";
 
 namespace {
 
@@ -54,6 +59,26 @@ private:
         std::fflush(stderr);
     }
     std::mutex mutex_;
+};
+
+// Passes the publisher's texts on and counts the rows it reports failed.
+class PublishTally final : public RunView {
+public:
+    explicit PublishTally(RunView& out) : out_(out) {}
+    void SetStatus(const Text& status) override {
+        if (status.rfind("发布失败了！"_t, 0) == 0)
+            ++failures_;
+        out_.SetStatus(status);
+    }
+    void SetButtonCaption(const Text& caption) override { out_.SetButtonCaption(caption); }
+    void ShowPreview() override {}
+    void SetPreviewPicture(const Bytes&) override {}
+    void ShowMessage(const Text& message) override { out_.ShowMessage(message); }
+    int Failures() const { return failures_; }
+
+private:
+    RunView& out_;
+    int failures_ = 0;
 };
 
 // Ctrl-C as a stop click. SIGINT is blocked in every thread and taken here, where locking the
@@ -98,6 +123,7 @@ private:
 
 int RunCommand(const Args& args, BrowserPane* pane) {
     std::string dir = ".";
+    bool publish = false;
     for (std::size_t i = 0; i < args.size();) {
         if (IsHelp(args[i])) {
             std::fputs(kRunHelp, stdout);
@@ -108,6 +134,11 @@ int RunCommand(const Args& args, BrowserPane* pane) {
             if (missing || value->empty())
                 return UsageError("--dir needs a folder", "run");
             dir = *value;
+            continue;
+        }
+        if (args[i] == "--publish") {
+            publish = true;
+            ++i;
             continue;
         }
         return UsageError("unexpected argument '" + args[i] + "'", "run");
@@ -163,7 +194,19 @@ int RunCommand(const Args& args, BrowserPane* pane) {
         std::fwrite(line.data(), 1, line.size(), stdout);
     });
     std::fflush(stdout);
-    return outcome == RunOutcome::Completed ? kExitOk : kExitFailed;
+
+    bool published = true;
+    if (publish) {
+        PublishTally tally(view);
+        PublishContext publishing;
+        publishing.programDir = dir;
+        publishing.results = &results;
+        publishing.view = &tally;
+        publishing.pane = pane;
+        RunArticlePublisher(publishing);
+        published = tally.Failures() == 0;
+    }
+    return outcome == RunOutcome::Completed && published ? kExitOk : kExitFailed;
 }
 
 } // namespace gleaner::cli
