@@ -120,7 +120,8 @@ MainWindow::MainWindow(std::string programDir, ResultList& results, QWidget* par
     tray_ = new QSystemTrayIcon(windowIcon(), this);
     tray_->setToolTip(ProgramTitle());
     connect(tray_, &QSystemTrayIcon::activated, this, &MainWindow::OnTrayActivated);
-    if (QSystemTrayIcon::isSystemTrayAvailable())
+    trayAvailable_ = QSystemTrayIcon::isSystemTrayAvailable();
+    if (trayAvailable_)
         tray_->show();
     QDir current = QDir::current();
     for (const QString& folder : {QStringLiteral("下载网页"), QStringLiteral("采集完保存备份"), QStringLiteral("采集前保存备份")})
@@ -336,10 +337,10 @@ void MainWindow::OpenInBrowser(const QString& address) { QDesktopServices::openU
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && trayAvailable_) {
         // Hidden after the state change has settled: only the tray icon remains.
         QMetaObject::invokeMethod(
-            this, [this] { if (isMinimized()) hide(); }, Qt::QueuedConnection);
+            this, [this] { if (isMinimized() && trayAvailable_) hide(); }, Qt::QueuedConnection);
     }
 }
 

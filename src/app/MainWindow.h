@@ -47,6 +47,9 @@ public:
     QSystemTrayIcon* TrayIcon() const { return tray_; }
     SaveFileDialog* FileDialog() const { return saveDialog_; }
     RunView* View() const;
+    /// Whether a minimised window goes to the tray. Only with a tray to come back from: where the
+    /// desktop has none, hiding would leave no way back to the window. Tests set it.
+    void SetTrayAvailable(bool available) { trayAvailable_ = available; }
     RuleEditorWindow* OpenRuleEditor();
     /// "发布配置": the publishing settings window (brought to the front when it is open already).
     QWidget* OpenPublishSettings();
@@ -92,6 +95,7 @@ private:
     QTableView* resultView_ = nullptr;
     ResultListModel* model_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
+    bool trayAvailable_ = false;
     QPointer<RuleEditorWindow> ruleEditor_;
     QPointer<QWidget> publishSettings_;
 

@@ -417,7 +417,18 @@ private slots:
         QVERIFY((window_->frameGeometry().center() - centre).manhattanLength() <= 2);
     }
 
+    void minimiseWithoutATrayKeepsTheWindow() {
+        window_->SetTrayAvailable(false);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        window_->showMinimized();
+        QTest::qWait(50);
+        QVERIFY(window_->isVisible()); // hidden, it could never come back
+        QVERIFY(window_->isMinimized());
+    }
+
     void trayAndMinimise() {
+        window_->SetTrayAvailable(true); // the offscreen platform has no tray of its own
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
         window_->showMinimized();
