@@ -175,6 +175,7 @@ struct Workbook {
     int sstUnique = 0;
     int longestRecord = 0;
     bool streamEndOk = false; // the records tile the stream exactly
+    bool extSstOk = false;    // the string table's index points into it
     std::u16string log;
     std::vector<Sheet> sheets;
 };
@@ -207,6 +208,7 @@ Workbook ReadWorkbook(const std::string& path) {
     book.sstUnique = static_cast<int>(json["sst_unique"].number);
     book.longestRecord = static_cast<int>(json["longest_record"].number);
     book.streamEndOk = json["stream_end_ok"].number != 0;
+    book.extSstOk = json["extsst_ok"].number != 0;
     book.log = json["log"].string;
     for (const Json& s : json["sheets"].items) {
         Sheet sheet;
@@ -227,6 +229,7 @@ void ExpectSound(const Workbook& book) {
     EXPECT_EQ(book.error, "");
     EXPECT_EQ(book.log, u"");
     EXPECT_TRUE(book.streamEndOk);
+    EXPECT_TRUE(book.extSstOk);
     EXPECT_LE(book.longestRecord, 8224);
     EXPECT_EQ(book.stringsRead, book.sstUnique);
 }
