@@ -4,6 +4,8 @@
 #include "output/ArticlePublisher.h"
 
 #include "fixtures/DedeBackend.h"
+#include "http/CookieStore.h"
+#include "http/HttpRequest.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +117,56 @@ TEST(DedeFormParsing, ReadsAsPhpDoes) {
         {"a", "2"}, {"b", "x y z"}, {"c", ""}, {"d", "%zz%4"}, {"e_f", "中"}, {"g", "h=i"},
     };
     EXPECT_EQ(fields, expected);
+}
+
+// The back end the end-to-end tests rely on, spoken to over plain HTTP: the login gate, the name
+// check, and what each edition stores for bytes in the other edition's charset.
+TEST(DedeBackendFixture, GatesPostsAndDecodesInItsCharset) {
+    for (auto edition : {DedeBackend::Edition::Utf8, DedeBackend::Edition::Gbk}) {
+        DedeBackend backend(edition);
+        const std::string charset = backend.Charset();
+        const std::string other = edition == DedeBackend::Edition::Utf8 ? "gbk" : "utf-8";
+        SCOPED_TRACE(charset);
+        ProcessCookieStore().Clear();
+        auto post = [&](const std::string& path, const Text& body) {
+            HttpRequestArgs args;
+            args.method = 1;
+            args.postText = body;
+            return FromCharset(HttpRequest(backend.Url(path), args), charset);
+        };
+        const Text article = ArticleFormBody("标题"_t, "正文"_t, "", "5", "", "2014-1-1 10:8", charset);
+
+        // Not logged in: sent on to the login form.
+        const Text refused = post("/dede/article_add.php", article);
+        EXPECT_TRUE(Contains(refused, "name=\"userid\""));
+        EXPECT_FALSE(Contains(refused, "成功发布文章"_t));
+        EXPECT_TRUE(Contains(post("/dede/login.php", "dopost=login&userid=admin&pwd=nope"), "name=\"pwd\""));
+        EXPECT_EQ(backend.AcceptedLogins(), 0);
+
+        EXPECT_TRUE(Contains(post("/dede/login.php", "dopost=login&userid=admin&pwd=admin"), "成功登录"_t));
+        EXPECT_TRUE(Contains(post("/dede/article_add.php", article), "成功发布文章"_t));
+        EXPECT_TRUE(Contains(post("/dede/article_add.php", "dopost=save&title=x&cfg_dbhost=1"),
+                             "Request var not allow!"));
+        // Chinese in the other charset does not arrive as itself; a UTF-8 edition stores nothing for
+        // bytes that are no UTF-8, so the article has no title.
+        const Text crossed = post("/dede/article_add.php",
+                                  ArticleFormBody("标题"_t, "正文"_t, "", "5", "", "2014-1-1 10:8", other));
+        const auto articles = backend.Articles();
+        ASSERT_GE(articles.size(), 1u);
+        for (std::size_t i = 1; i < articles.size(); ++i)
+            EXPECT_NE(articles[i].Field("title"), "标题");
+        if (edition == DedeBackend::Edition::Utf8) {
+            EXPECT_TRUE(Contains(crossed, "标题不能为空"_t));
+            EXPECT_EQ(articles.size(), 1u);
+        }
+        EXPECT_EQ(articles[0].Field("title"), "标题");
+        EXPECT_EQ(articles[0].Field("body"), "正文");
+        EXPECT_EQ(articles[0].Field("typeid"), "5");
+        const auto posts = backend.ArticlePosts();
+        ASSERT_GE(posts.size(), 2u);
+        EXPECT_FALSE(posts[0].loggedIn);
+        EXPECT_TRUE(posts[1].loggedIn);
+    }
 }
 
 } // namespace
