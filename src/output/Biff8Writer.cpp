@@ -28,7 +28,9 @@ constexpr std::uint16_t kCellXf = 15; // the default cell XF, after the 15 style
 // Record offsets are 32-bit; stop well before the globals could pass them.
 constexpr std::size_t kMaxGlobalsBytes = 0x7F000000u;
 
-void PutU8(std::string& out, unsigned v) { out.push_back(static_cast<char>(v & 0xFF)); }
+void PutU8(std::string& out, unsigned v) {
+    out.push_back(static_cast<char>(v & 0xFF));
+}
 void PutU16(std::string& out, unsigned v) {
     PutU8(out, v);
     PutU8(out, v >> 8);
@@ -46,7 +48,9 @@ void PatchU32(std::string& out, std::size_t pos, std::uint32_t v) {
     PatchU16(out, pos + 2, v >> 16);
 }
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
 
 bool IsWide(std::u16string_view s) {
     return std::any_of(s.begin(), s.end(), [](char16_t c) { return c > 0xFF; });
@@ -87,13 +91,15 @@ void PutBof(std::string& out, unsigned substream) {
     Record r(out, kBof);
     PutU16(out, 0x0600); // BIFF8
     PutU16(out, substream);
-    PutU16(out, 0x0DBB); // build
-    PutU16(out, 0x07CC); // year
+    PutU16(out, 0x0DBB);     // build
+    PutU16(out, 0x07CC);     // year
     PutU32(out, 0x00000041); // file history: last edited on a 97-era build
     PutU32(out, 0x00000006); // lowest version that can read it: BIFF8
 }
 
-void PutEof(std::string& out) { Record r(out, kEof); }
+void PutEof(std::string& out) {
+    Record r(out, kEof);
+}
 
 void PutFont(std::string& out) {
     Record r(out, kFont);
@@ -112,17 +118,18 @@ void PutFont(std::string& out) {
     PutChars(out, name, false);
 }
 
-// usedAttributes: for a style XF, the attribute groups it leaves to cells (0xF4: all but the first).
+// usedAttributes flags the attribute groups (bits 2-7: number, font, alignment, border, pattern,
+// protection); 0xF4 flags all but the font, as Excel writes its built-in style XFs.
 void PutXf(std::string& out, unsigned font, bool style, unsigned usedAttributes) {
     Record r(out, kXf);
     PutU16(out, font);
-    PutU16(out, 0);                      // format "General"
+    PutU16(out, 0);                       // format "General"
     PutU16(out, style ? 0xFFF5 : 0x0001); // locked; style XFs have no parent, cells inherit XF 0
-    PutU8(out, 0x20);                    // general alignment, bottom
-    PutU8(out, 0);                       // no rotation
-    PutU8(out, 0);                       // no indent
+    PutU8(out, 0x20);                     // general alignment, bottom
+    PutU8(out, 0);                        // no rotation
+    PutU8(out, 0);                        // no indent
     PutU8(out, usedAttributes);
-    PutU32(out, 0);                      // no borders
+    PutU32(out, 0); // no borders
     PutU32(out, 0);
     PutU16(out, 0x20C0); // pattern colours: system foreground / background
 }
@@ -146,8 +153,7 @@ bool IsValidSheetName(std::u16string_view name) {
     if (name.front() == u'\'' || name.back() == u'\'')
         return false;
     return std::none_of(name.begin(), name.end(), [](char16_t c) {
-        return c < 0x20 || c == u':' || c == u'\\' || c == u'/' || c == u'?' || c == u'*' || c == u'[' ||
-               c == u']';
+        return c < 0x20 || c == u':' || c == u'\\' || c == u'/' || c == u'?' || c == u'*' || c == u'[' || c == u']';
     });
 }
 
@@ -258,8 +264,8 @@ private:
         if (Room() < 3 + first * unit)
             NextRecord();
         if (id % 8 == 0)
-            marks_.push_back({static_cast<std::uint32_t>(out_.size()),
-                              static_cast<std::uint16_t>(out_.size() - recordStart_)});
+            marks_.push_back(
+                {static_cast<std::uint32_t>(out_.size()), static_cast<std::uint16_t>(out_.size() - recordStart_)});
         PutU16(out_, static_cast<unsigned>(s.size()));
         PutU8(out_, wide ? 1 : 0);
         while (!s.empty()) {

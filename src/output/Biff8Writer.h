@@ -55,7 +55,7 @@ private:
     void BeginGlobals(std::u16string_view sheetName);
 
     int columnCount_;
-    std::string globals_;        // workbook globals up to and including the SST
+    std::string globals_;           // workbook globals up to and including the SST
     std::size_t boundSheetPos_ = 0; // where the BOUNDSHEET's stream offset is patched in
     std::unique_ptr<StringTable> strings_;
     std::vector<std::uint32_t> cells_; // string index per cell, row-major; kBlank when empty

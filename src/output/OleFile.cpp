@@ -93,8 +93,8 @@ bool WriteOleFile(const std::string& path, const char* streamName,
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = folder + "." + name + ".tmp" + std::to_string(::getpid()) + "_" +
-               std::to_string(tempCounter.fetch_add(1));
+        temp =
+            folder + "." + name + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(tempCounter.fetch_add(1));
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             break;

@@ -73,7 +73,8 @@ ExportResult ExportListToWorkbook(const ResultList& list, const std::optional<st
     }
 
     Text error;
-    if (!WriteOleFile(file, "Workbook", [&](const OleStreamSink& sink) { return book.Write(sink); }, error))
+    if (!WriteOleFile(
+            file, "Workbook", [&](const OleStreamSink& sink) { return book.Write(sink); }, error))
         return Failed(error);
     result.ok = true;
     result.writtenRows = rows;

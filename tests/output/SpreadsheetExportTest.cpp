@@ -72,18 +72,29 @@ private:
                 return false;
             c = s_[i_++];
             switch (c) {
-            case 'n': out.push_back(u'\n'); break;
-            case 'r': out.push_back(u'\r'); break;
-            case 't': out.push_back(u'\t'); break;
-            case 'b': out.push_back(u'\b'); break;
-            case 'f': out.push_back(u'\f'); break;
+            case 'n':
+                out.push_back(u'\n');
+                break;
+            case 'r':
+                out.push_back(u'\r');
+                break;
+            case 't':
+                out.push_back(u'\t');
+                break;
+            case 'b':
+                out.push_back(u'\b');
+                break;
+            case 'f':
+                out.push_back(u'\f');
+                break;
             case 'u':
                 if (i_ + 4 > s_.size())
                     return false;
                 out.push_back(static_cast<char16_t>(std::stoul(std::string(s_.substr(i_, 4)), nullptr, 16)));
                 i_ += 4;
                 break;
-            default: out.push_back(static_cast<char16_t>(c));
+            default:
+                out.push_back(static_cast<char16_t>(c));
             }
         }
         return i_++ < s_.size();
@@ -256,7 +267,9 @@ std::vector<Cell> MainHeader() {
     return header;
 }
 
-std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string U16(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
@@ -281,10 +294,9 @@ TEST(SpreadsheetExport, MainWindowColumnsWithChineseTextsAndApostrophes) {
     const std::string file = dir.File("结果.xls");
 
     std::vector<std::pair<int, int>> calls;
-    const ExportResult result = ExportListToWorkbook(list, MainWindowExportColumns(), file, "[Sheet1]",
-                                                     [&](int maximum, int position) {
-                                                         calls.emplace_back(maximum, position);
-                                                     });
+    const ExportResult result =
+        ExportListToWorkbook(list, MainWindowExportColumns(), file, "[Sheet1]",
+                             [&](int maximum, int position) { calls.emplace_back(maximum, position); });
     ASSERT_TRUE(result) << ToUtf8(result.error);
     EXPECT_EQ(result.writtenRows, 2);
     EXPECT_EQ(result.droppedRows, 0);
@@ -340,8 +352,8 @@ TEST(SpreadsheetExport, EmptyListGivesTheHeaderRowOnly) {
     ResultList list;
     TempDir dir;
     std::vector<std::pair<int, int>> calls;
-    const ExportResult result = ExportListToWorkbook(list, MainWindowExportColumns(), dir.File("empty.xls"),
-                                                     "[Sheet1]", [&](int m, int p) { calls.emplace_back(m, p); });
+    const ExportResult result = ExportListToWorkbook(list, MainWindowExportColumns(), dir.File("empty.xls"), "[Sheet1]",
+                                                     [&](int m, int p) { calls.emplace_back(m, p); });
     ASSERT_TRUE(result) << ToUtf8(result.error);
     EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{0, 0}}));
     const Sheet sheet = ReadSheet(dir.File("empty.xls"));
