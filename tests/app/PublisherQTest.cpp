@@ -201,6 +201,18 @@ private slots:
         }
     }
 
+    void aSecondPassFindsTheSessionLoggedIn() {
+        DedeBackend backend(DedeBackend::Edition::Utf8);
+        WriteSettings(backend.AdminUrl(), "admin", "admin");
+        ResultList results;
+        Fill(results, 1);
+        QCOMPARE(Shown(Publish(results)), Outcomes("发布成功", 1));
+        // The admin folder now shows its main page, with no login form to fill: the pass posts at once.
+        QCOMPARE(Shown(Publish(results)), Outcomes("发布成功", 1));
+        QCOMPARE(backend.LoginAttempts(), 1);
+        QCOMPARE(int(backend.Articles().size()), 2);
+    }
+
     void wrongPasswordFailsEveryRow() {
         DedeBackend backend(DedeBackend::Edition::Utf8, "admin", "right");
         WriteSettings(backend.AdminUrl(), "admin", "wrong");
