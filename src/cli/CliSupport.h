@@ -1,5 +1,5 @@
 #pragma once
-// Small helpers the subcommands share: option parsing and messages on stderr.
+// What the subcommands share: option parsing and messages on stderr.
 
 #include "cli/Commands.h"
 

@@ -78,7 +78,7 @@ RunOutcome RunTwoLevel(const RunContext& context) {
             case BrowseMode::ViaBrowser:
             // ClickNext leaves the list pages to plain downloads, so the pane shows no list whose
             // links could be clicked; the content page goes through the pane as in ViaBrowser,
-            // which keeps the browser's session and cookies in play for the site that needs them.
+            // which keeps the browser's cookies and referrers in play for a site that needs them.
             case BrowseMode::ClickNext:
                 contentPageText = env.TakeViaBrowser(itemAddress, waitMs);
                 break;
