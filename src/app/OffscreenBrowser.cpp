@@ -3,6 +3,7 @@
 #include "app/OffscreenBrowser.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -60,6 +61,8 @@ int RunWithOffscreenBrowser(int argc, char** argv, std::function<int(BrowserPane
         return 2;
     }
     PrepareBrowserEnvironment();
+    // The engine's start-up report (graphics back end, switches) is noise on a server's stderr.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

@@ -19,6 +19,8 @@ inline constexpr int kExitUsage = 2;  // bad usage, or a mode this program canno
 
 /// `run [--dir DIR]`. pane: the browser for the browser modes; null when this program has none.
 int RunCommand(const Args& args, BrowserPane* pane);
+/// True when `run` with these arguments needs the hidden browser: --publish, or [模拟人工] 1 or 2.
+bool RunNeedsBrowser(const Args& args);
 /// `match [--dir DIR] (--rule KEY | --pattern P) PAGE_FILE`.
 int MatchCommand(const Args& args);
 /// `get URL`.

@@ -36,9 +36,10 @@ const char* const kRunHelp =
     "(\"发布成功N条\" / \"发布失败了！N条\") go to stderr as well.\n"
     "Ctrl-C asks the run to stop at its next list page (\"采集已停止\"); a second Ctrl-C ends at once.\n"
     "\n"
+    "With [模拟人工] 1 or 2 the pages are taken through a hidden browser, as in the window's pane.\n"
+    "\n"
     "Exit status: 0 the run completed (and every row was published), 1 it stopped or was refused (or a\n"
-    "row was not published), 2 bad usage or a browser mode ([模拟人工] 1 or 2) without --publish, which\n"
-    "brings the hidden browser.\n";
+    "row was not published), 2 bad usage.\n";
 
 namespace {
 
@@ -92,6 +93,8 @@ public:
         pthread_sigmask(SIG_BLOCK, &set_, &previous_);
         watcher_ = std::thread([this] { Watch(); });
     }
+    // From now on there is no run to stop: the next Ctrl-C ends the program.
+    void RunEnded() { runEnded_ = true; }
     ~StopOnInterrupt() {
         done_ = true;
         watcher_.join();
@@ -106,7 +109,7 @@ private:
             const int signal = sigtimedwait(&set_, nullptr, &slice);
             if (signal < 0)
                 continue; // time-out or EINTR
-            if (signal == SIGTERM || ++interrupts >= 2)
+            if (signal == SIGTERM || runEnded_ || ++interrupts >= 2)
                 ::_exit(128 + (signal == SIGTERM ? SIGTERM : SIGINT)); // every file is replaced atomically, so none is left cut
             settings_.SetStopFlag("关"_t);
         }
@@ -116,10 +119,26 @@ private:
     sigset_t set_{};
     sigset_t previous_{};
     std::atomic<bool> done_{false};
+    std::atomic<bool> runEnded_{false};
     std::thread watcher_;
 };
 
 } // namespace
+
+bool RunNeedsBrowser(const Args& args) {
+    std::string dir = ".";
+    bool publish = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--publish")
+            publish = true;
+        else if (args[i] == "--dir" && i + 1 < args.size())
+            dir = args[i + 1];
+        else if (args[i].rfind("--dir=", 0) == 0)
+            dir = args[i].substr(6);
+    }
+    const std::int32_t mode = RulesFile(dir).ReadRuleInt("模拟人工"_t);
+    return publish || mode == 1 || mode == 2;
+}
 
 int RunCommand(const Args& args, BrowserPane* pane) {
     std::string dir = ".";
@@ -183,11 +202,9 @@ int RunCommand(const Args& args, BrowserPane* pane) {
     context.pane = pane;
     context.pictures = &pictures;
 
-    RunOutcome outcome;
-    {
-        StopOnInterrupt stop(settings);
-        outcome = twoLevel == 1 ? RunTwoLevel(context) : RunSingleLevel(context);
-    }
+    StopOnInterrupt stop(settings);
+    const RunOutcome outcome = twoLevel == 1 ? RunTwoLevel(context) : RunSingleLevel(context);
+    stop.RunEnded();
 
     results.VisitRows([](const ResultList::RowView& cells) {
         const std::string line = JsonArray(cells) + "\n";

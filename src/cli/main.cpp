@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -38,11 +39,18 @@ int main(int argc, char** argv) {
     if (IsHelp(command))
         return std::fputs(kHelp, stdout), kExitOk;
     if (command == "run") {
-        // Publishing logs in through a browser: the pass then runs beside a hidden one.
-        if (std::find(args.begin(), args.end(), "--publish") != args.end())
+        // Ctrl-C is taken by the run's own watcher thread: block it in every thread, the browser's too,
+        // before any of them starts.
+        sigset_t interrupts;
+        sigemptyset(&interrupts);
+        sigaddset(&interrupts, SIGINT);
+        sigaddset(&interrupts, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &interrupts, nullptr);
+        // The browser modes and publishing take pages through a hidden browser beside the run.
+        if (!std::any_of(args.begin(), args.end(), IsHelp) && RunNeedsBrowser(args))
             return gleaner::RunWithOffscreenBrowser(argc, argv,
                                                     [&](gleaner::BrowserPane& pane) { return RunCommand(args, &pane); });
-        return RunCommand(args, nullptr); // no browser pane in this build
+        return RunCommand(args, nullptr);
     }
     if (command == "match")
         return MatchCommand(args);

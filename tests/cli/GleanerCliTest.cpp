@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
 #include <functional>
@@ -170,16 +171,39 @@ TEST_F(GleanerCli, InterruptStopsAtTheNextPageStep) {
     EXPECT_EQ(o.OutLines().size(), 6u) << "page 2 is finished and its rows are printed";
 }
 
-TEST_F(GleanerCli, RefusesWhatItCannotServe) {
+TEST_F(GleanerCli, BrowserModesTakePagesThroughAHiddenBrowser) {
+    // ViaBrowser: the hidden browser shows each list page and the run downloads the address it shows.
     rules.push_back({"模拟人工", "1"});
+    rules.push_back({"延迟时间", "1"}); // the pane needs the wait to show the page before its address is read
+    rules[1].second = "4";
     Outcome o = Run();
-    EXPECT_EQ(o.status, 2);
-    EXPECT_NE(o.err.find("browser"), std::string::npos) << o.err;
-    EXPECT_TRUE(site.Requests().empty());
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.OutLines().size(), 9u) << o.err;
+    EXPECT_NE(o.err.find("当前页3采集内容数量3"), std::string::npos) << o.err;
 
-    rules.back().second = "0";
-    rules[5].second = "../outside";
+    // ClickNext: page k is the one the (k-1)-th click on "下一页" led to.
+    site.Handle("/paged/*", [](const SiteRequest& r) {
+        const int n = std::atoi(r.path.substr(std::string("/paged/list_").size()).c_str());
+        std::string html = "<html><head><meta charset=\"utf-8\"></head><body>";
+        html += "<a href=\"/content/" + std::to_string(n) + "_1.html\">标题" + std::to_string(n) + "</a>";
+        html += "<a href=\"/paged/list_" + std::to_string(n + 1) + ".html\">下一页</a></body></html>";
+        return SiteResponse{200, {{"Content-Type", "text/html; charset=utf-8"}}, html};
+    });
+    rules[8].second = "2";
+    rules[2].second = site.Url("/paged/list_");
+    rules[4].second = R"re(<a href="(/content/[^"]+)">([^<]+)</a>)re";
+    rules.push_back({"翻页关键字", "下一页"});
     o = Run();
+    ASSERT_EQ(o.status, 0) << o.err;
+    const Strings rows = o.OutLines();
+    ASSERT_EQ(rows.size(), 3u) << o.err;
+    for (int k = 1; k <= 3; ++k)
+        EXPECT_NE(rows[k - 1].find("/content/" + std::to_string(k) + "_1.html"), std::string::npos) << rows[k - 1];
+}
+
+TEST_F(GleanerCli, RefusesAHostileFolderName) {
+    rules[5].second = "../outside";
+    Outcome o = Run();
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.ErrLines(), (Strings{"目录名不合法，采集已停止"}));
     EXPECT_FALSE(std::filesystem::exists(dir.File("../outside")));
