@@ -9,6 +9,7 @@
 #include "collect/VcodePictureReader.h"
 #include "config/RulesFile.h"
 #include "output/ArticlePublisher.h"
+#include "output/SpreadsheetExport.h"
 
 #include <atomic>
 #include <cerrno>
@@ -22,7 +23,7 @@
 namespace gleaner::cli {
 
 const char* const kRunHelp =
-    "Usage: gleaner-cli run [--dir DIR] [--publish]\n"
+    "Usage: gleaner-cli run [--dir DIR] [--publish] [--export FILE.xls]\n"
     "\n"
     "Collects once with the rules of DIR/采集配置.txt (DIR: the program folder, default the current\n"
     "directory), as the button \"开启采集\" does: creates the folders 下载网页, 采集前保存备份 and\n"
@@ -34,12 +35,14 @@ const char* const kRunHelp =
     "With --publish, a publishing pass follows, as the button \"点击发布\" starts it: the hidden browser\n"
     "logs in to the back end of DIR/发布配置.txt and every row is posted as an article; its status texts\n"
     "(\"发布成功N条\" / \"发布失败了！N条\") go to stderr as well.\n"
+    "With --export, the rows are then written to FILE.xls (an Excel 97-2003 workbook, sheet Sheet1, the\n"
+    "columns 15, 1, 2, ..., 14 under a header row), as \"导出execl\" does; an existing file is replaced.\n"
     "Ctrl-C asks the run to stop at its next list page (\"采集已停止\"); a second Ctrl-C ends at once.\n"
     "\n"
     "With [模拟人工] 1 or 2 the pages are taken through a hidden browser, as in the window's pane.\n"
     "\n"
-    "Exit status: 0 the run completed (and every row was published), 1 it stopped or was refused (or a\n"
-    "row was not published), 2 bad usage.\n";
+    "Exit status: 0 the run completed (and every row was published and exported), 1 it stopped or was\n"
+    "refused (or a row was not published, or the export failed), 2 bad usage.\n";
 
 namespace {
 
@@ -142,6 +145,7 @@ bool RunNeedsBrowser(const Args& args) {
 
 int RunCommand(const Args& args, BrowserPane* pane) {
     std::string dir = ".";
+    std::string exportFile;
     bool publish = false;
     for (std::size_t i = 0; i < args.size();) {
         if (IsHelp(args[i])) {
@@ -158,6 +162,12 @@ int RunCommand(const Args& args, BrowserPane* pane) {
         if (args[i] == "--publish") {
             publish = true;
             ++i;
+            continue;
+        }
+        if (auto value = OptionValue(args, i, "--export", missing)) {
+            if (missing || value->empty())
+                return UsageError("--export needs a file name", "run");
+            exportFile = *value;
             continue;
         }
         return UsageError("unexpected argument '" + args[i] + "'", "run");
@@ -223,7 +233,16 @@ int RunCommand(const Args& args, BrowserPane* pane) {
         RunArticlePublisher(publishing);
         published = tally.Failures() == 0;
     }
-    return outcome == RunOutcome::Completed && published ? kExitOk : kExitFailed;
+    bool exported = true;
+    if (!exportFile.empty()) {
+        const ExportResult result = ExportListToWorkbook(results, MainWindowExportColumns(), exportFile);
+        if (!result)
+            view.ShowMessage(result.error);
+        else if (const Text notice = ExportNotice(result); !notice.empty())
+            view.ShowMessage(notice);
+        exported = static_cast<bool>(result);
+    }
+    return outcome == RunOutcome::Completed && published && exported ? kExitOk : kExitFailed;
 }
 
 } // namespace gleaner::cli

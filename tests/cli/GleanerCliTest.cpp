@@ -129,6 +129,29 @@ TEST_F(GleanerCli, RunPrintsStatusLinesAndRowsAsJson) {
     EXPECT_FALSE(std::filesystem::is_empty(dir.File("采集完保存备份")));
 }
 
+TEST_F(GleanerCli, ExportWritesTheRowsToAWorkbook) {
+    const std::string book = dir.File("rows.xls");
+    WriteRules();
+    const Outcome o = RunCli({"run", "--dir", dir.Path(), "--export", book});
+    ASSERT_EQ(o.status, 0) << o.err;
+    // Read back by xlrd, independently of our writer: header 15, 1 .. 14, then columns 15, 1 .. 14.
+    const std::string command = "/usr/bin/python3 -c 'import sys, xlrd; s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0); "
+                                "print(s.name, s.nrows, s.row_values(0)[0], s.row_values(0)[1], s.row_values(1)[1], "
+                                "s.row_values(1)[2])' " + book;
+    std::string printed;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (fgets(buffer, sizeof buffer, p))
+            printed += buffer;
+        pclose(p);
+    }
+    EXPECT_EQ(printed, "Sheet1 7 15 1 /content/1_1.html 标题1_1\n");
+
+    const Outcome bad = RunCli({"run", "--dir", dir.Path(), "--export", dir.File("missing/rows.xls")});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("missing"), std::string::npos) << bad.err;
+}
+
 TEST_F(GleanerCli, RowsAreEscapedJsonInUtf8) {
     site.Handle("/list_1.html", [](const SiteRequest&) {
         return SiteResponse{200, {}, FromUtf8("<a href=\"/q\">say \"hi\" \\ \t\x01 中文</a>")};
