@@ -8,7 +8,9 @@
 #include <pcre2.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,11 +98,91 @@ struct RegexObject::MatchSet {
 
 namespace {
 
+// Turns byte offsets of the UTF-8 form back into offsets of the subject. Usually the UTF-8 alone
+// tells: an ASCII byte stands for one subject byte and every other character for a two-byte code,
+// so a running sum per eight bytes (an eighth of the page in entries) gives any offset at once.
+// Where the page also holds four-byte codes or bytes that start no character (the sum then does
+// not come to the subject's length, or the UTF-8 has four-byte characters), the exact map of the
+// conversion itself is used instead.
+class OffsetMap {
+public:
+    OffsetMap(const Text& subject, std::string& utf8) {
+        utf8 = ToUtf8(subject);
+        if (!BuildSums(utf8, subject.size())) {
+            sums_.clear();
+            utf8 = ToUtf8Mapped(subject, positions_);
+        }
+        utf8_ = utf8;
+    }
+
+    // u must lie on a character boundary of the UTF-8 form.
+    std::uint32_t Map(std::size_t u) const {
+        if (sums_.empty())
+            return positions_[u];
+        const std::size_t r = u & 7;
+        std::uint32_t t = sums_[u >> 3];
+        if (r != 0)
+            t += Weight(Word(u & ~std::size_t{7}), r);
+        return t;
+    }
+
+private:
+    static constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    static constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+
+    // Subject bytes stood for by the first n UTF-8 bytes of w (little-endian order): 1 per ASCII
+    // byte, 2 per lead byte (0xC0..), 0 per continuation byte.
+    static std::uint32_t Weight(std::uint64_t w, std::size_t n = 8) {
+        const std::uint64_t nonAscii = (w & kHigh) >> 7;
+        const std::uint64_t lead = (w & (w << 1) & kHigh) >> 7;
+        std::uint64_t perByte = (kOnes - nonAscii) + (lead << 1);
+        if (n < 8)
+            perByte &= (std::uint64_t{1} << (8 * n)) - 1;
+        return static_cast<std::uint32_t>((perByte * kOnes) >> 56);
+    }
+
+    std::uint64_t Word(std::size_t at) const {
+        std::uint64_t w = 0;
+        std::memcpy(&w, utf8_.data() + at, std::min<std::size_t>(8, utf8_.size() - at));
+        return w;
+    }
+
+    bool BuildSums(std::string_view utf8, std::size_t subjectSize) {
+        if constexpr (std::endian::native != std::endian::little)
+            return false;
+        utf8_ = utf8;
+        const std::size_t words = utf8.size() / 8;
+        sums_.resize(words + 2);
+        std::uint32_t sum = 0;
+        std::uint64_t fourByteLeads = 0;
+        for (std::size_t k = 0; k < words; ++k) {
+            std::uint64_t w;
+            std::memcpy(&w, utf8.data() + 8 * k, 8);
+            sums_[k] = sum;
+            sum += Weight(w);
+            fourByteLeads |= w & (w << 1) & (w << 2) & (w << 3) & kHigh;
+        }
+        sums_[words] = sum;
+        const std::size_t tail = utf8.size() - 8 * words;
+        if (tail != 0) {
+            const std::uint64_t w = Word(8 * words);
+            fourByteLeads |= w & (w << 1) & (w << 2) & (w << 3) & kHigh;
+            sum += Weight(w, tail);
+        }
+        sums_[words + 1] = sum;
+        return fourByteLeads == 0 && sum == subjectSize;
+    }
+
+    std::string_view utf8_;
+    std::vector<std::uint32_t> sums_;      // subject offset at every eighth UTF-8 byte
+    std::vector<std::uint32_t> positions_; // the conversion's own map, when the sums do not hold
+};
+
 // Finds the matches of code in utf8 the way ECMAScript's global search does: after an empty match
 // the search goes on one character further. Spans are stored as offsets into the original text.
 // False when the engine gave up (match, depth or heap limit, JIT stack, memory); error says why.
-bool CollectMatches(const pcre2_code* code, bool global, std::string_view utf8,
-                    const std::vector<std::uint32_t>& positions, RegexObject::MatchSet& out, Text& error) {
+bool CollectMatches(const pcre2_code* code, bool global, std::string_view utf8, const OffsetMap& map,
+                    RegexObject::MatchSet& out, Text& error) {
     std::uint32_t groups = 0;
     pcre2_pattern_info(code, PCRE2_INFO_CAPTURECOUNT, &groups);
     out.groups = static_cast<int>(groups);
@@ -123,7 +205,9 @@ bool CollectMatches(const pcre2_code* code, bool global, std::string_view utf8,
     const auto* subject = reinterpret_cast<PCRE2_SPTR>(utf8.data());
     const PCRE2_SIZE length = utf8.size();
     const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data.get());
-    std::uint32_t options = 0;
+    // The conversion writes well-formed UTF-8 whatever the bytes, so PCRE2's check (a pass over the whole
+    // page, as long as the search itself) is skipped.
+    const std::uint32_t options = PCRE2_NO_UTF_CHECK;
     for (PCRE2_SIZE start = 0; start <= length;) {
         int rc = pcre2_match(code, subject, length, start, options, data.get(), context.get());
         // The interpreter keeps its backtracking on the heap (bounded by the heap limit), so it can
@@ -136,15 +220,14 @@ bool CollectMatches(const pcre2_code* code, bool global, std::string_view utf8,
             error = ErrorMessage(rc);
             return false;
         }
-        options |= PCRE2_NO_UTF_CHECK; // the first call checked the whole subject
         for (std::uint32_t g = 0; g <= groups; ++g) {
             const PCRE2_SIZE b = ovector[2 * g], e = ovector[2 * g + 1];
             if (static_cast<int>(g) >= rc || b == PCRE2_UNSET || e == PCRE2_UNSET || b > length || e > length) {
                 out.spans.push_back(kUnset);
                 out.spans.push_back(kUnset);
             } else {
-                out.spans.push_back(positions[b]);
-                out.spans.push_back(positions[std::max(b, e)]);
+                out.spans.push_back(map.Map(b));
+                out.spans.push_back(map.Map(std::max(b, e)));
             }
         }
         ++out.count;
@@ -215,10 +298,10 @@ bool RegexObject::FindAll(const Text& pattern, const Text& subject, bool caseSen
         engine_ = std::move(engine);
         return false;
     }
-    std::vector<std::uint32_t> positions;
-    const std::string utf8Subject = ToUtf8Mapped(subject, positions);
+    std::string utf8Subject;
+    const OffsetMap map(subject, utf8Subject);
     auto matches = std::make_shared<MatchSet>();
-    const bool complete = CollectMatches(engine->code.get(), global, utf8Subject, positions, *matches, engine->error);
+    const bool complete = CollectMatches(engine->code.get(), global, utf8Subject, map, *matches, engine->error);
     engine_ = std::move(engine);
     if (!complete)
         return false; // a runaway pattern: no match on this page

@@ -5,7 +5,9 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -21,6 +23,9 @@ struct Tables {
     std::vector<char32_t> two;       // [lead][trail] -> code point, 0 when invalid
     std::vector<char32_t> fourBmp;   // linear four-byte index -> code point, 0 when invalid
     std::vector<std::uint32_t> bmp;  // code point -> packed bytes (len in top byte), 0 when unmapped
+    // (lead << 8 | trail) -> the UTF-8 bytes of that two-byte code in memory order, their count in
+    // the fourth byte; 0 when the pair is no two-byte character. Makes ToUtf8 one lookup a character.
+    std::vector<std::uint32_t> twoUtf8;
 };
 
 std::uint32_t FourByteIndex(unsigned b1, unsigned b2, unsigned b3, unsigned b4) {
@@ -36,6 +41,25 @@ char32_t DecodeWithIconv(iconv_t cd, const unsigned char* in, std::size_t n) {
     if (iconv(cd, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) || il != 0 || ol != sizeof(char32_t))
         return 0;
     return out[0];
+}
+
+inline __attribute__((always_inline)) char* WriteUtf8(char32_t cp, char* o) {
+    if (cp < 0x80) {
+        *o++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        *o++ = static_cast<char>(0xC0 | (cp >> 6));
+        *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *o++ = static_cast<char>(0xE0 | (cp >> 12));
+        *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *o++ = static_cast<char>(0xF0 | (cp >> 18));
+        *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return o;
 }
 
 const Tables& GetTables() {
@@ -102,6 +126,15 @@ const Tables& GetTables() {
         }
         for (unsigned c = 0; c < 0x80; ++c)
             t->bmp[c] = (1u << 24) | c;
+        t->twoUtf8.assign(0x10000, 0);
+        for (std::uint32_t k = 0; k < kTwoByteCount; ++k) {
+            const char32_t cp = t->two[k];
+            if (cp == 0)
+                continue;
+            char bytes[4] = {0, 0, 0, 0};
+            bytes[3] = static_cast<char>(WriteUtf8(cp, bytes) - bytes);
+            std::memcpy(&t->twoUtf8[((0x81 + k / 191) << 8) | (0x40 + k % 191)], bytes, 4);
+        }
         tables = std::move(t);
     });
     return *tables;
@@ -179,24 +212,6 @@ void EncodeOne(const Tables& t, char32_t cp, Text& out) {
     out.push_back(static_cast<char>(0x30 + idx % 10));
 }
 
-void AppendUtf8(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 // Next code point of UTF-8 input; malformed input gives U+FFFD and advances one byte.
 char32_t NextUtf8(std::string_view s, std::size_t& i) {
     const auto b = static_cast<unsigned char>(s[i]);
@@ -230,40 +245,108 @@ char32_t NextUtf8(std::string_view s, std::size_t& i) {
 } // namespace
 
 std::string ToUtf8(std::string_view text) {
+    // Whole pages go through here before every regex search: copy ASCII eight bytes at a time and
+    // write through a pointer into room made per block (one input byte gives at most four).
     const Tables& t = GetTables();
+    constexpr std::size_t kBlock = 4096;
     std::string out;
-    out.reserve(text.size() + text.size() / 2);
+    out.reserve(text.size() + text.size() / 2 + kBlock * 4 + 16);
+    std::size_t written = 0;
     for (std::size_t i = 0; i < text.size();) {
-        if (static_cast<unsigned char>(text[i]) < 0x80) {
-            out.push_back(text[i++]);
-            continue;
+        const std::size_t blockEnd = std::min(text.size(), i + kBlock);
+        out.resize(written + (blockEnd - i) * 4 + 4);
+        char* o = out.data() + written;
+        while (i < blockEnd) {
+            if (i + 8 <= blockEnd) {
+                std::uint64_t word;
+                std::memcpy(&word, text.data() + i, 8);
+                if ((word & 0x8080808080808080ull) == 0) {
+                    std::memcpy(o, &word, 8);
+                    o += 8;
+                    i += 8;
+                    continue;
+                }
+            }
+            const auto b1 = static_cast<unsigned char>(text[i]);
+            if (b1 < 0x80) {
+                *o++ = text[i++];
+                continue;
+            }
+            if (i + 1 < text.size()) { // the common two-byte character
+                const std::uint32_t packed = t.twoUtf8[(b1 << 8) | static_cast<unsigned char>(text[i + 1])];
+                if (packed != 0) {
+                    std::memcpy(o, &packed, 4); // the room allows four; the count byte is written over next
+                    o += static_cast<unsigned char>(o[3]);
+                    i += 2;
+                    continue;
+                }
+            }
+            std::size_t len;
+            o = WriteUtf8(DecodeOne(t, text, i, len), o);
+            i += len; // a character may end past blockEnd: the room allows for it
         }
-        std::size_t len;
-        AppendUtf8(DecodeOne(t, text, i, len), out);
-        i += len;
+        written = static_cast<std::size_t>(o - out.data());
     }
+    out.resize(written);
     return out;
 }
 
 std::string ToUtf8Mapped(std::string_view text, std::vector<std::uint32_t>& positions) {
+    // Same block scheme as ToUtf8; every output byte also gets the position of its character.
     const Tables& t = GetTables();
+    constexpr std::size_t kBlock = 4096;
     std::string out;
-    out.reserve(text.size() + text.size() / 2);
+    out.reserve(text.size() + text.size() / 2 + kBlock * 4 + 16);
     positions.clear();
-    positions.reserve(text.size() + text.size() / 2 + 1);
+    positions.reserve(text.size() + text.size() / 2 + kBlock * 4 + 16);
+    std::size_t written = 0;
     for (std::size_t i = 0; i < text.size();) {
-        if (static_cast<unsigned char>(text[i]) < 0x80) {
-            out.push_back(text[i]);
-            positions.push_back(static_cast<std::uint32_t>(i));
-            ++i;
-            continue;
+        const std::size_t blockEnd = std::min(text.size(), i + kBlock);
+        const std::size_t room = written + (blockEnd - i) * 4 + 4;
+        out.resize(room);
+        positions.resize(room);
+        char* const base = out.data();
+        char* o = base + written;
+        std::uint32_t* const pos = positions.data();
+        while (i < blockEnd) {
+            if (i + 8 <= blockEnd) {
+                std::uint64_t word;
+                std::memcpy(&word, text.data() + i, 8);
+                if ((word & 0x8080808080808080ull) == 0) {
+                    std::memcpy(o, &word, 8);
+                    std::uint32_t* q = pos + (o - base);
+                    for (int k = 0; k < 8; ++k)
+                        q[k] = static_cast<std::uint32_t>(i + k);
+                    o += 8;
+                    i += 8;
+                    continue;
+                }
+            }
+            const auto b1 = static_cast<unsigned char>(text[i]);
+            char* const start = o;
+            std::size_t len = 1;
+            if (b1 < 0x80) {
+                *o++ = static_cast<char>(b1);
+            } else {
+                char32_t cp = 0;
+                if (b1 >= 0x81 && b1 != 0xFF && i + 1 < text.size()) {
+                    const auto b2 = static_cast<unsigned char>(text[i + 1]);
+                    if (b2 >= 0x40 && b2 != 0x7F && b2 != 0xFF)
+                        cp = t.two[(b1 - 0x81) * 191 + (b2 - 0x40)];
+                    len = 2;
+                }
+                if (cp == 0)
+                    cp = DecodeOne(t, text, i, len);
+                o = WriteUtf8(cp, o);
+            }
+            for (char* c = start; c < o; ++c)
+                pos[c - base] = static_cast<std::uint32_t>(i);
+            i += len;
         }
-        std::size_t len;
-        const std::size_t before = out.size();
-        AppendUtf8(DecodeOne(t, text, i, len), out);
-        positions.insert(positions.end(), out.size() - before, static_cast<std::uint32_t>(i));
-        i += len;
+        written = static_cast<std::size_t>(o - base);
     }
+    out.resize(written);
+    positions.resize(written);
     positions.push_back(static_cast<std::uint32_t>(text.size()));
     return out;
 }

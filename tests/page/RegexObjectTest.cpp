@@ -305,5 +305,48 @@ TEST(RegexObjectTest, LazyGroupsOverALargePage) {
     EXPECT_EQ(re.GetSubMatch(2, 1), "中"_t);
 }
 
+TEST(RegexObjectTest, EveryCharacterOfArbitraryBytesMapsBackExactly) {
+    // Bytes of every kind: ASCII and digits, valid and invalid two-byte pairs, four-byte forms (BMP
+    // and supplementary), lone lead bytes, 0x80 and 0xFF. Each "[^]" match must be one character as
+    // the code page cuts it, and the matches together must give the subject back.
+    const std::vector<std::string> pieces = {"a", "7", "\n", "\xD6\xD0", "\x81\x30\x81\x30", "\x95\x32\x82\x36",
+                                             "\x80", "\xFF", "\x81", "\x81\x7F", "\xA1\x40", "\x84\x31\xA4\x39",
+                                             "\xE3\x32\x9A\x35", "\xFE\x39\xFE\x39", "\xA6\xA1", "#"};
+    std::uint32_t seed = 12345;
+    for (int round = 0; round < 100; ++round) {
+        // Even rounds use ASCII and two-byte characters only (the common page), odd rounds all kinds.
+        const std::size_t kinds = round % 2 == 0 ? 4 : pieces.size();
+        Text subject;
+        for (int k = 0; k < 20 + round; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            subject += pieces[(seed >> 16) % kinds];
+        }
+        std::vector<std::uint32_t> positions;
+        ASSERT_EQ(ToUtf8Mapped(subject, positions), ToUtf8(subject));
+        std::vector<std::uint32_t> starts; // where the code page starts each character
+        for (std::uint32_t p : positions)
+            if (starts.empty() || starts.back() != p)
+                starts.push_back(p);
+
+        RegexObject re;
+        ASSERT_TRUE(re.FindAll("[^]", subject));
+        ASSERT_EQ(static_cast<std::size_t>(re.MatchCount()) + 1, starts.size());
+        Text joined;
+        for (int n = 1; n <= re.MatchCount(); ++n) {
+            const Text one = re.GetMatch(n);
+            ASSERT_EQ(one, subject.substr(starts[n - 1], starts[n] - starts[n - 1])) << "round " << round << " n " << n;
+            joined += one;
+        }
+        EXPECT_EQ(joined, subject);
+        // Groups ahead of and behind the match position map back as well.
+        ASSERT_TRUE(re.FindAll("(?<=([^]))([^])(?=([^]))", subject));
+        ASSERT_EQ(static_cast<std::size_t>(re.MatchCount()) + 3, starts.size());
+        for (int n = 1; n <= re.MatchCount(); ++n) {
+            ASSERT_EQ(re.GetSubMatch(n, 1), subject.substr(starts[n - 1], starts[n] - starts[n - 1]));
+            ASSERT_EQ(re.GetSubMatch(n, 3), subject.substr(starts[n + 1], starts[n + 2] - starts[n + 1]));
+        }
+    }
+}
+
 } // namespace
 } // namespace gleaner
