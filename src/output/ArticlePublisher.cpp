@@ -2,10 +2,7 @@
 
 #include "http/HttpRequest.h"
 #include "output/PublishSettings.h"
-
-#include <iconv.h>
-
-#include <cerrno>
+#include "text/Charset.h"
 
 #include <algorithm>
 #include <chrono>
@@ -24,30 +21,6 @@ bool IsGbFamily(const Text& charset) {
 bool IsUtf8(const Text& charset) {
     const Text c = ToLowerAscii(Trim(charset));
     return c == "utf-8" || c == "utf8";
-}
-
-// iconv for the charsets that are neither the code page nor UTF-8; empty on any failure.
-bool Convert(const std::string& from, const std::string& to, std::string_view in, std::string& out) {
-    iconv_t cd = iconv_open(to.c_str(), from.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return false;
-    out.clear();
-    char* ip = const_cast<char*>(in.data());
-    std::size_t il = in.size();
-    char buffer[4096];
-    bool ok = true;
-    while (il > 0) {
-        char* op = buffer;
-        std::size_t ol = sizeof buffer;
-        const std::size_t r = iconv(cd, &ip, &il, &op, &ol);
-        out.append(buffer, sizeof buffer - ol);
-        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            ok = false;
-            break;
-        }
-    }
-    iconv_close(cd);
-    return ok;
 }
 
 } // namespace
@@ -125,7 +98,7 @@ Bytes ToCharset(const Text& text, const Text& charset) {
     if (IsUtf8(charset))
         return ToUtf8(text);
     std::string out;
-    if (Convert("GB18030", Trim(charset), text, out))
+    if (ConvertCharset("GB18030", Trim(charset), text, out))
         return out;
     return text;
 }
@@ -136,7 +109,7 @@ Text FromCharset(const Bytes& bytes, const Text& charset) {
     if (IsUtf8(charset))
         return FromUtf8(bytes);
     std::string out;
-    if (Convert(Trim(charset), "GB18030", bytes, out))
+    if (ConvertCharset(Trim(charset), "GB18030", bytes, out))
         return out;
     return bytes;
 }
