@@ -100,7 +100,7 @@ namespace {
 
 // Turns byte offsets of the UTF-8 form back into offsets of the subject. Usually the UTF-8 alone
 // tells: an ASCII byte stands for one subject byte and every other character for a two-byte code,
-// so a running sum per eight bytes (an eighth of the page in entries) gives any offset at once.
+// so a running sum per eight bytes and a count over the rest give any offset at once.
 // Where the page also holds four-byte codes or bytes that start no character (the sum then does
 // not come to the subject's length, or the UTF-8 has four-byte characters), the exact map of the
 // conversion itself is used instead.
@@ -119,10 +119,10 @@ public:
     std::uint32_t Map(std::size_t u) const {
         if (sums_.empty())
             return positions_[u];
-        const std::size_t r = u & 7;
-        std::uint32_t t = sums_[u >> 3];
+        const std::size_t r = u % 8;
+        std::uint32_t t = sums_[u / 8];
         if (r != 0)
-            t += Weight(Word(u & ~std::size_t{7}), r);
+            t += Fold(PerByte(Word(u - r)) & LowBytes(r));
         return t;
     }
 
@@ -130,20 +130,28 @@ private:
     static constexpr std::uint64_t kHigh = 0x8080808080808080ull;
     static constexpr std::uint64_t kOnes = 0x0101010101010101ull;
 
-    // Subject bytes stood for by the first n UTF-8 bytes of w (little-endian order): 1 per ASCII
-    // byte, 2 per lead byte (0xC0..), 0 per continuation byte.
-    static std::uint32_t Weight(std::uint64_t w, std::size_t n = 8) {
+    // Per byte of w (little-endian order), the subject bytes it stands for: 1 for an ASCII byte,
+    // 2 for a lead byte (0xC0..), 0 for a continuation byte.
+    static std::uint64_t PerByte(std::uint64_t w) {
         const std::uint64_t nonAscii = (w & kHigh) >> 7;
         const std::uint64_t lead = (w & (w << 1) & kHigh) >> 7;
-        std::uint64_t perByte = (kOnes - nonAscii) + (lead << 1);
-        if (n < 8)
-            perByte &= (std::uint64_t{1} << (8 * n)) - 1;
-        return static_cast<std::uint32_t>((perByte * kOnes) >> 56);
+        return (kOnes - nonAscii) + (lead << 1);
+    }
+    // Sum of the bytes of v; each byte and the sum must stay below 256.
+    static std::uint32_t Fold(std::uint64_t v) { return static_cast<std::uint32_t>((v * kOnes) >> 56); }
+    static std::uint64_t LowBytes(std::size_t n) { return (std::uint64_t{1} << (8 * n)) - 1; } // n < 8
+    // High bit set for every byte >= 0xF0, the lead of a four-byte character.
+    static std::uint64_t FourByteLeads(std::uint64_t w) {
+        const std::uint64_t top2 = w & (w << 1);
+        return top2 & (top2 << 2) & kHigh;
     }
 
     std::uint64_t Word(std::size_t at) const {
         std::uint64_t w = 0;
-        std::memcpy(&w, utf8_.data() + at, std::min<std::size_t>(8, utf8_.size() - at));
+        if (at + 8 <= utf8_.size()) [[likely]]
+            std::memcpy(&w, utf8_.data() + at, 8);
+        else
+            std::memcpy(&w, utf8_.data() + at, utf8_.size() - at);
         return w;
     }
 
@@ -153,23 +161,35 @@ private:
         utf8_ = utf8;
         const std::size_t words = utf8.size() / 8;
         sums_.resize(words + 2);
+        std::uint32_t* const sums = sums_.data();
         std::uint32_t sum = 0;
         std::uint64_t fourByteLeads = 0;
-        for (std::size_t k = 0; k < words; ++k) {
-            std::uint64_t w;
-            std::memcpy(&w, utf8.data() + 8 * k, 8);
-            sums_[k] = sum;
-            sum += Weight(w);
-            fourByteLeads |= w & (w << 1) & (w << 2) & (w << 3) & kHigh;
+        std::size_t k = 0;
+        for (; k + 4 <= words; k += 4) { // four words a step: independent work for the pipeline
+            std::uint64_t w[4];
+            std::memcpy(w, utf8.data() + 8 * k, 32);
+            const std::uint32_t s0 = Fold(PerByte(w[0])), s1 = Fold(PerByte(w[1])), s2 = Fold(PerByte(w[2])),
+                                s3 = Fold(PerByte(w[3]));
+            sums[k] = sum;
+            sums[k + 1] = sum + s0;
+            sums[k + 2] = sum + s0 + s1;
+            sums[k + 3] = sum + s0 + s1 + s2;
+            sum += s0 + s1 + s2 + s3;
+            fourByteLeads |= FourByteLeads(w[0]) | FourByteLeads(w[1]) | FourByteLeads(w[2]) | FourByteLeads(w[3]);
         }
-        sums_[words] = sum;
-        const std::size_t tail = utf8.size() - 8 * words;
-        if (tail != 0) {
+        for (; k < words; ++k) {
+            const std::uint64_t w = Word(8 * k);
+            sums[k] = sum;
+            sum += Fold(PerByte(w));
+            fourByteLeads |= FourByteLeads(w);
+        }
+        sums[words] = sum;
+        if (const std::size_t tail = utf8.size() - 8 * words; tail != 0) {
             const std::uint64_t w = Word(8 * words);
-            fourByteLeads |= w & (w << 1) & (w << 2) & (w << 3) & kHigh;
-            sum += Weight(w, tail);
+            fourByteLeads |= FourByteLeads(w);
+            sum += Fold(PerByte(w) & LowBytes(tail));
         }
-        sums_[words + 1] = sum;
+        sums[words + 1] = sum;
         return fourByteLeads == 0 && sum == subjectSize;
     }
 
@@ -285,8 +305,8 @@ bool RegexObject::FindAll(const Text& pattern, const Text& subject, bool caseSen
     engine->code.reset(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(utf8Pattern.data()), utf8Pattern.size(), options,
                                      &errorCode, &errorOffset, compileContext.get()));
     if (!engine->code) {
-        engine->error = ErrorMessage(errorCode) + " at character " +
-                        std::to_string(CharactersBefore(utf8Pattern, errorOffset) + 1);
+        engine->error =
+            ErrorMessage(errorCode) + " at character " + std::to_string(CharactersBefore(utf8Pattern, errorOffset) + 1);
         engine_ = std::move(engine);
         return false;
     }
@@ -311,7 +331,9 @@ bool RegexObject::FindAll(const Text& pattern, const Text& subject, bool caseSen
 
 void RegexObject::Noop() {}
 
-Text RegexObject::GetPattern() const { return engine_ ? engine_->pattern : Text(); }
+Text RegexObject::GetPattern() const {
+    return engine_ ? engine_->pattern : Text();
+}
 
 Text RegexObject::ReplaceMatches(const Text& replacement) const {
     if (!engine_ || !matches_)
@@ -371,7 +393,9 @@ Text RegexObject::ReplaceMatches(const Text& replacement) const {
     return out;
 }
 
-int RegexObject::MatchCount() const { return matches_ ? matches_->count : 0; }
+int RegexObject::MatchCount() const {
+    return matches_ ? matches_->count : 0;
+}
 
 Text RegexObject::GetMatch(int n) const {
     if (!matches_ || n < 1 || n > matches_->count)
@@ -389,8 +413,12 @@ Text RegexObject::GetSubMatch(int n, int m) const {
     return subject_.substr(b, e - b);
 }
 
-int RegexObject::SubMatchCount() const { return matches_ && matches_->count > 0 ? matches_->groups : 0; }
+int RegexObject::SubMatchCount() const {
+    return matches_ && matches_->count > 0 ? matches_->groups : 0;
+}
 
-Text RegexObject::ErrorText() const { return engine_ ? engine_->error : Text(); }
+Text RegexObject::ErrorText() const {
+    return engine_ ? engine_->error : Text();
+}
 
 } // namespace gleaner

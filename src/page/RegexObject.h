@@ -15,7 +15,7 @@ class RegexObject {
 public:
     RegexObject();
     virtual ~RegexObject();
-    RegexObject(const RegexObject& other);            // shares engine and match set, copies the subject
+    RegexObject(const RegexObject& other); // shares engine and match set, copies the subject
     RegexObject& operator=(const RegexObject& other);
 
     /// Compiles a fresh engine and finds every match (global) of pattern in subject. Options:

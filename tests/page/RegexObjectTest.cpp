@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,7 @@ std::vector<Text> AllMatches(const RegexObject& re) {
 }
 
 std::vector<Text> Matches(const Text& pattern, const Text& subject, bool caseSensitive = false, bool multiLine = true,
-                      bool global = true) {
+                          bool global = true) {
     RegexObject re;
     EXPECT_TRUE(re.FindAll(pattern, subject, caseSensitive, multiLine, global)) << pattern << " " << re.ErrorText();
     return AllMatches(re);
@@ -62,8 +61,8 @@ TEST(RegexObjectTest, EcmaScriptDialect) {
         {"<b>(.*?)</b>", "<b>1</b><b>2</b>", {"<b>1</b>", "<b>2</b>"}},
         {"\\w+(?=!)", "no yes! fine!", {"yes", "fine"}},
         {"\\w+(?!\\w|!)", "no yes!", {"no"}},
-        {"(a)?\\1b", "b", {"b"}},   // a back-reference to a group that did not take part matches empty
-        {"\\y\\-\\/", "y-/", {"y-/"}}, // identity escapes
+        {"(a)?\\1b", "b", {"b"}},        // a back-reference to a group that did not take part matches empty
+        {"\\y\\-\\/", "y-/", {"y-/"}},   // identity escapes
         {"a\\C", "ac aC", {"ac", "aC"}}, // \C is the letter, never a single byte of a character
         {"\\x41\\u0042", "AB", {"AB"}},
         {"\\d+", "a12b3", {"12", "3"}},
@@ -277,15 +276,12 @@ TEST(RegexObjectTest, ReplaceMatchesFollowsEcmaScript) {
 
 TEST(RegexObjectTest, RunawayPatternStopsAtTheLimitAndCountsAsNoMatch) {
     const Text subject = std::string(40, 'a') + "b";
+    // 2^40 ways to split the a's: without the match limit this would not end for hours.
     RegexObject re;
-    const auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(re.FindAll("(a+)+$", subject));
-    const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(re.MatchCount(), 0);
     EXPECT_EQ(re.GetSubMatch(1, 1), "");
-    EXPECT_NE(re.ErrorText(), "");
-    // 2^40 paths would take hours; the limit makes it seconds at worst (a hang, not a timing check).
-    EXPECT_LT(took, std::chrono::minutes(1));
+    EXPECT_EQ(re.ErrorText(), "match limit exceeded");
 
     // The object is still usable for the next page.
     ASSERT_TRUE(re.FindAll("(a+)b", subject));
@@ -309,9 +305,9 @@ TEST(RegexObjectTest, EveryCharacterOfArbitraryBytesMapsBackExactly) {
     // Bytes of every kind: ASCII and digits, valid and invalid two-byte pairs, four-byte forms (BMP
     // and supplementary), lone lead bytes, 0x80 and 0xFF. Each "[^]" match must be one character as
     // the code page cuts it, and the matches together must give the subject back.
-    const std::vector<std::string> pieces = {"a", "7", "\n", "\xD6\xD0", "\x81\x30\x81\x30", "\x95\x32\x82\x36",
-                                             "\x80", "\xFF", "\x81", "\x81\x7F", "\xA1\x40", "\x84\x31\xA4\x39",
-                                             "\xE3\x32\x9A\x35", "\xFE\x39\xFE\x39", "\xA6\xA1", "#"};
+    const std::vector<std::string> pieces = {
+        "a",    "7",        "\n",       "\xD6\xD0",         "\x81\x30\x81\x30", "\x95\x32\x82\x36", "\x80",     "\xFF",
+        "\x81", "\x81\x7F", "\xA1\x40", "\x84\x31\xA4\x39", "\xE3\x32\x9A\x35", "\xFE\x39\xFE\x39", "\xA6\xA1", "#"};
     std::uint32_t seed = 12345;
     for (int round = 0; round < 100; ++round) {
         // Even rounds use ASCII and two-byte characters only (the common page), odd rounds all kinds.
