@@ -228,8 +228,12 @@ bool CollectMatches(const pcre2_code* code, bool global, std::string_view utf8, 
     // The conversion writes well-formed UTF-8 whatever the bytes, so PCRE2's check (a pass over the whole
     // page, as long as the search itself) is skipped.
     const std::uint32_t options = PCRE2_NO_UTF_CHECK;
+    // With JIT code, its own entry skips the checks pcre2_match repeats on each of thousands of calls.
+    std::size_t jitSize = 0;
+    const bool jit = pcre2_pattern_info(code, PCRE2_INFO_JITSIZE, &jitSize) == 0 && jitSize != 0;
     for (PCRE2_SIZE start = 0; start <= length;) {
-        int rc = pcre2_match(code, subject, length, start, options, data.get(), context.get());
+        int rc = jit ? pcre2_jit_match(code, subject, length, start, 0, data.get(), context.get())
+                     : pcre2_match(code, subject, length, start, options, data.get(), context.get());
         // The interpreter keeps its backtracking on the heap (bounded by the heap limit), so it can
         // finish what the JIT's fixed stack cannot.
         if (rc == PCRE2_ERROR_JIT_STACKLIMIT)

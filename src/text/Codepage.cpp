@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -245,37 +246,46 @@ char32_t NextUtf8(std::string_view s, std::size_t& i) {
 } // namespace
 
 std::string ToUtf8(std::string_view text) {
-    // Whole pages go through here before every regex search: copy ASCII eight bytes at a time and
-    // write through a pointer into room made per block (one input byte gives at most four).
+    // Whole pages go through here before every regex search: ASCII is copied eight bytes at a time
+    // (up to the first byte >= 0x80), a two-byte character is one table lookup, and the output is
+    // written through a pointer into room made per block (one input byte gives at most four).
     const Tables& t = GetTables();
     constexpr std::size_t kBlock = 4096;
+    constexpr std::size_t kSlack = 16; // whole-word writes may run a little past the last character
     std::string out;
-    out.reserve(text.size() + text.size() / 2 + kBlock * 4 + 16);
+    out.reserve(text.size() + text.size() / 2 + kBlock * 4 + kSlack);
     std::size_t written = 0;
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t blockEnd = std::min(text.size(), i + kBlock);
-        out.resize(written + (blockEnd - i) * 4 + 4);
+        out.resize(written + (blockEnd - i) * 4 + kSlack);
         char* o = out.data() + written;
         while (i < blockEnd) {
-            if (i + 8 <= blockEnd) {
-                std::uint64_t word;
-                std::memcpy(&word, text.data() + i, 8);
-                if ((word & 0x8080808080808080ull) == 0) {
-                    std::memcpy(o, &word, 8);
-                    o += 8;
-                    i += 8;
-                    continue;
-                }
-            }
             const auto b1 = static_cast<unsigned char>(text[i]);
             if (b1 < 0x80) {
-                *o++ = text[i++];
+                if (i + 8 <= text.size()) {
+                    std::uint64_t word;
+                    std::memcpy(&word, text.data() + i, 8);
+                    std::memcpy(o, &word, 8);
+                    const std::uint64_t high = word & 0x8080808080808080ull;
+                    std::size_t n = 8;
+                    if (high != 0) {
+                        if constexpr (std::endian::native == std::endian::little)
+                            n = static_cast<std::size_t>(std::countr_zero(high)) / 8;
+                        else
+                            n = static_cast<std::size_t>(std::countl_zero(high)) / 8;
+                    }
+                    o += n;
+                    i += n;
+                } else {
+                    *o++ = static_cast<char>(b1);
+                    ++i;
+                }
                 continue;
             }
             if (i + 1 < text.size()) { // the common two-byte character
                 const std::uint32_t packed = t.twoUtf8[(b1 << 8) | static_cast<unsigned char>(text[i + 1])];
                 if (packed != 0) {
-                    std::memcpy(o, &packed, 4); // the room allows four; the count byte is written over next
+                    std::memcpy(o, &packed, 4); // the count byte is written over next
                     o += static_cast<unsigned char>(o[3]);
                     i += 2;
                     continue;
@@ -283,7 +293,7 @@ std::string ToUtf8(std::string_view text) {
             }
             std::size_t len;
             o = WriteUtf8(DecodeOne(t, text, i, len), o);
-            i += len; // a character may end past blockEnd: the room allows for it
+            i += len; // a character may end past blockEnd: the slack allows for it
         }
         written = static_cast<std::size_t>(o - out.data());
     }
