@@ -132,8 +132,7 @@ private:
             RunArticlePublisher(context);
             done = true;
         });
-        QTest::qWaitFor([&] { return done.load(); }, 45000);
-        const bool finished = done;
+        const bool finished = QTest::qWaitFor([&] { return done.load(); }, 45000);
         worker.join();
         if (!finished)
             qWarning("the publishing pass did not end in time");
