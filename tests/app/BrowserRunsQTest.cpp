@@ -5,6 +5,7 @@
 #include "collect/Runs.h"
 #include "config/TaggedText.h"
 #include "fixtures/TestSite.h"
+#include "support/OnWorker.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -15,28 +16,13 @@
 #include <thread>
 
 using namespace gleaner;
+using gleaner::test::OnWorker;
 using gleaner::test::SiteRequest;
 using gleaner::test::SiteResponse;
 using gleaner::test::TempDir;
 using gleaner::test::TestSite;
 
 namespace {
-
-template <class Fn>
-auto OnWorker(Fn fn) -> decltype(fn()) {
-    std::atomic<bool> done{false};
-    decltype(fn()) value{};
-    std::thread worker([&] {
-        value = fn();
-        done = true;
-    });
-    QElapsedTimer clock;
-    clock.start();
-    while (!done && clock.elapsed() < 50000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    worker.join();
-    return value;
-}
 
 // A list page whose "下一页" link leads to the next one (UTF-8).
 std::string PagedList(int n) {

@@ -7,6 +7,7 @@
 #include "app/WebEngineScript.h"
 #include "fixtures/TestSite.h"
 #include "http/HttpRequest.h"
+#include "support/OnWorker.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -17,26 +18,10 @@
 #include <thread>
 
 using namespace gleaner;
+using gleaner::test::OnWorker;
 using gleaner::test::TestSite;
 
 namespace {
-
-// Runs fn on a worker thread (as a run does) while this thread keeps the browser's events flowing.
-template <class Fn>
-auto OnWorker(Fn fn) -> decltype(fn()) {
-    std::atomic<bool> done{false};
-    decltype(fn()) value{};
-    std::thread worker([&] {
-        value = fn();
-        done = true;
-    });
-    QElapsedTimer clock;
-    clock.start();
-    while (!done && clock.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    worker.join();
-    return value;
-}
 
 bool StoreHas(const std::string& name, const std::string& value) {
     for (const CookieRecord& c : ProcessCookieStore().AllCookies())

@@ -5,6 +5,7 @@
 #include "app/WebEngineDocument.h"
 #include "app/WebEnginePane.h"
 #include "page/PageAutomation.h"
+#include "support/OnWorker.h"
 
 #include <httplib.h>
 
@@ -24,6 +25,7 @@
 #include <thread>
 
 using namespace gleaner;
+using gleaner::test::OnWorker;
 
 namespace {
 
@@ -126,24 +128,6 @@ private:
     std::mutex mutex_;
     std::vector<Request> requests_;
 };
-
-// Runs fn on a worker thread while this thread keeps the browser's events flowing.
-template <class Fn>
-auto OnWorker(Fn fn) -> decltype(fn()) {
-    using Value = decltype(fn());
-    std::atomic<bool> done{false};
-    Value value{};
-    std::thread worker([&] {
-        value = fn();
-        done = true;
-    });
-    QElapsedTimer clock;
-    clock.start();
-    while (!done && clock.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    worker.join(); // the pane's own time-outs bound every call
-    return value;
-}
 
 } // namespace
 
