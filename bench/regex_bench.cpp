@@ -88,7 +88,7 @@ void BM_FindAllAndEveryGroup(benchmark::State& state) {
 }
 BENCHMARK(BM_FindAllAndEveryGroup)->Unit(benchmark::kMillisecond);
 
-// The share of the conversion to UTF-8 in the figure above.
+// The plain conversion to UTF-8, for comparison with the one FindAll makes below.
 void BM_ToUtf8(benchmark::State& state) {
     const Text& page = Page();
     for (auto _ : state) {
@@ -100,6 +100,23 @@ void BM_ToUtf8(benchmark::State& state) {
                                                  benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_ToUtf8)->Unit(benchmark::kMillisecond);
+
+// The conversion as FindAll makes it: with the checkpoints that map offsets back, into buffers kept
+// from the page before.
+void BM_ToUtf8WithCheckpoints(benchmark::State& state) {
+    const Text& page = Page();
+    std::string utf8;
+    std::vector<std::uint32_t> checkpoints, exact;
+    for (auto _ : state) {
+        gleaner::ToUtf8WithCheckpoints(page, utf8, checkpoints, exact);
+        benchmark::DoNotOptimize(utf8.data());
+        benchmark::DoNotOptimize(checkpoints.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(page.size()));
+    state.counters["MiB/s"] = benchmark::Counter(static_cast<double>(page.size()) / (1024.0 * 1024.0),
+                                                 benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_ToUtf8WithCheckpoints)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

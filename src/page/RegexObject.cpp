@@ -7,8 +7,12 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
-#include <bit>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -27,6 +31,7 @@ constexpr std::size_t kJitStackMax = 32 * 1024 * 1024; // reserved address space
 // Offsets are kept in 32 bits; downloads are cut far below this anyway.
 constexpr std::size_t kMaxSubject = std::size_t{1} << 30;
 constexpr std::uint32_t kUnset = 0xFFFFFFFFu;
+constexpr std::size_t kKeptBuffer = 16 * 1024 * 1024;
 
 struct CodeDeleter {
     void operator()(pcre2_code* p) const { pcre2_code_free(p); }
@@ -98,111 +103,91 @@ struct RegexObject::MatchSet {
 
 namespace {
 
-// Turns byte offsets of the UTF-8 form back into offsets of the subject. Usually the UTF-8 alone
-// tells: an ASCII byte stands for one subject byte and every other character for a two-byte code,
-// so a running sum per eight bytes and a count over the rest give any offset at once.
-// Where the page also holds four-byte codes or bytes that start no character (the sum then does
-// not come to the subject's length, or the UTF-8 has four-byte characters), the exact map of the
-// conversion itself is used instead.
+// The UTF-8 form of the subject, what maps its offsets back, and the spans while they are found,
+// kept per thread: a collection run converts page after page, and the buffers of the last one fit
+// the next.
+struct Converted {
+    std::string utf8;
+    std::vector<std::uint32_t> checkpoints;
+    std::vector<std::uint32_t> exact;
+    std::vector<std::uint32_t> spans;
+};
+
+// Turns byte offsets of the UTF-8 form back into offsets of the subject: the conversion's checkpoint
+// for the offset's block, plus a count over the bytes before it in the block (an ASCII byte
+// stands for one subject byte, a lead byte for a two-byte character). Blocks with other characters
+// carry their exact map.
 class OffsetMap {
 public:
-    OffsetMap(const Text& subject, std::string& utf8) {
-        utf8 = ToUtf8(subject);
-        if (!BuildSums(utf8, subject.size())) {
-            sums_.clear();
-            utf8 = ToUtf8Mapped(subject, positions_);
-        }
-        utf8_ = utf8;
+    explicit OffsetMap(const Converted& c)
+        : utf8_(c.utf8.data()), checkpoints_(c.checkpoints.data()), exact_(c.exact.data()) {
+        // Counting reads whole blocks: the last, partial one is read from a padded copy.
+        const std::size_t whole = c.utf8.size() - c.utf8.size() % kStep;
+        lastBlock_ = whole;
+        std::memcpy(tail_, c.utf8.data() + whole, c.utf8.size() - whole);
     }
 
     // u must lie on a character boundary of the UTF-8 form.
     std::uint32_t Map(std::size_t u) const {
-        if (sums_.empty())
-            return positions_[u];
-        const std::size_t r = u % 8;
-        std::uint32_t t = sums_[u / 8];
-        if (r != 0)
-            t += Fold(PerByte(Word(u - r)) & LowBytes(r));
-        return t;
+        const std::uint32_t entry = checkpoints_[u / kStep];
+        const std::size_t r = u % kStep;
+        if (entry & kUtf8CheckpointExact) [[unlikely]]
+            return exact_[(entry & ~kUtf8CheckpointExact) * kStep + r];
+        const std::size_t from = u - r;
+        return entry + CountBefore(from == lastBlock_ ? tail_ : utf8_ + from, r);
     }
 
 private:
-    static constexpr std::uint64_t kHigh = 0x8080808080808080ull;
-    static constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    static constexpr std::size_t kStep = kUtf8CheckpointStep;
+    static_assert(kStep % 16 == 0 && kStep <= 128);
 
-    // Per byte of w (little-endian order), the subject bytes it stands for: 1 for an ASCII byte,
-    // 2 for a lead byte (0xC0..), 0 for a continuation byte.
-    static std::uint64_t PerByte(std::uint64_t w) {
-        const std::uint64_t nonAscii = (w & kHigh) >> 7;
-        const std::uint64_t lead = (w & (w << 1) & kHigh) >> 7;
-        return (kOnes - nonAscii) + (lead << 1);
-    }
-    // Sum of the bytes of v; each byte and the sum must stay below 256.
-    static std::uint32_t Fold(std::uint64_t v) { return static_cast<std::uint32_t>((v * kOnes) >> 56); }
-    static std::uint64_t LowBytes(std::size_t n) { return (std::uint64_t{1} << (8 * n)) - 1; } // n < 8
-    // High bit set for every byte >= 0xF0, the lead of a four-byte character.
-    static std::uint64_t FourByteLeads(std::uint64_t w) {
-        const std::uint64_t top2 = w & (w << 1);
-        return top2 & (top2 << 2) & kHigh;
-    }
-
-    std::uint64_t Word(std::size_t at) const {
-        std::uint64_t w = 0;
-        if (at + 8 <= utf8_.size()) [[likely]]
-            std::memcpy(&w, utf8_.data() + at, 8);
-        else
-            std::memcpy(&w, utf8_.data() + at, utf8_.size() - at);
-        return w;
-    }
-
-    bool BuildSums(std::string_view utf8, std::size_t subjectSize) {
-        if constexpr (std::endian::native != std::endian::little)
-            return false;
-        utf8_ = utf8;
-        const std::size_t words = utf8.size() / 8;
-        sums_.resize(words + 2);
-        std::uint32_t* const sums = sums_.data();
-        std::uint32_t sum = 0;
-        std::uint64_t fourByteLeads = 0;
-        std::size_t k = 0;
-        for (; k + 4 <= words; k += 4) { // four words a step: independent work for the pipeline
-            std::uint64_t w[4];
-            std::memcpy(w, utf8.data() + 8 * k, 32);
-            const std::uint32_t s0 = Fold(PerByte(w[0])), s1 = Fold(PerByte(w[1])), s2 = Fold(PerByte(w[2])),
-                                s3 = Fold(PerByte(w[3]));
-            sums[k] = sum;
-            sums[k + 1] = sum + s0;
-            sums[k + 2] = sum + s0 + s1;
-            sums[k + 3] = sum + s0 + s1 + s2;
-            sum += s0 + s1 + s2 + s3;
-            fourByteLeads |= FourByteLeads(w[0]) | FourByteLeads(w[1]) | FourByteLeads(w[2]) | FourByteLeads(w[3]);
+    // Subject bytes that the first r bytes of a block stand for: 1 per ASCII byte, 2 per
+    // lead byte (0xC0..), none for a continuation byte.
+    static std::uint32_t CountBefore(const char* block, std::size_t r) {
+#if defined(__SSE2__)
+        alignas(16) static constexpr std::array<signed char, 2 * kStep> kPrefix = [] {
+            std::array<signed char, 2 * kStep> a{};
+            for (std::size_t i = 0; i < kStep; ++i)
+                a[i] = -1;
+            return a;
+        }();
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i one = _mm_set1_epi8(1);
+        const __m128i lastContinuation = _mm_set1_epi8(-64); // 0xC0 as signed: bytes below it continue
+        __m128i sum = zero;
+        for (std::size_t q = 0; q < kStep / 16; ++q) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * q));
+            const __m128i high = _mm_cmpgt_epi8(zero, v);
+            const __m128i continuation = _mm_cmpgt_epi8(lastContinuation, v);
+            const __m128i count = _mm_add_epi8(_mm_sub_epi8(one, high), _mm_add_epi8(continuation, continuation));
+            const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kPrefix.data() + kStep - r + 16 * q));
+            sum = _mm_add_epi8(sum, _mm_and_si128(count, keep));
         }
-        for (; k < words; ++k) {
-            const std::uint64_t w = Word(8 * k);
-            sums[k] = sum;
-            sum += Fold(PerByte(w));
-            fourByteLeads |= FourByteLeads(w);
+        const __m128i halves = _mm_sad_epu8(sum, zero);
+        return static_cast<std::uint32_t>(_mm_cvtsi128_si32(halves) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(halves, halves)));
+#else
+        std::uint32_t n = 0;
+        for (std::size_t i = 0; i < r; ++i) {
+            const auto b = static_cast<unsigned char>(block[i]);
+            n += b < 0x80 ? 1 : b >= 0xC0 ? 2 : 0;
         }
-        sums[words] = sum;
-        if (const std::size_t tail = utf8.size() - 8 * words; tail != 0) {
-            const std::uint64_t w = Word(8 * words);
-            fourByteLeads |= FourByteLeads(w);
-            sum += Fold(PerByte(w) & LowBytes(tail));
-        }
-        sums[words + 1] = sum;
-        return fourByteLeads == 0 && sum == subjectSize;
+        return n;
+#endif
     }
 
-    std::string_view utf8_;
-    std::vector<std::uint32_t> sums_;      // subject offset at every eighth UTF-8 byte
-    std::vector<std::uint32_t> positions_; // the conversion's own map, when the sums do not hold
+    const char* utf8_;
+    const std::uint32_t* checkpoints_;
+    const std::uint32_t* exact_;
+    std::size_t lastBlock_;
+    char tail_[kStep] = {};
 };
 
 // Finds the matches of code in utf8 the way ECMAScript's global search does: after an empty match
 // the search goes on one character further. Spans are stored as offsets into the original text.
 // False when the engine gave up (match, depth or heap limit, JIT stack, memory); error says why.
+// spans is the scratch the offsets gather in; the match set gets a copy of just the right size.
 bool CollectMatches(const pcre2_code* code, bool global, std::string_view utf8, const OffsetMap& map,
-                    RegexObject::MatchSet& out, Text& error) {
+                    std::vector<std::uint32_t>& spans, RegexObject::MatchSet& out, Text& error) {
     std::uint32_t groups = 0;
     pcre2_pattern_info(code, PCRE2_INFO_CAPTURECOUNT, &groups);
     out.groups = static_cast<int>(groups);
@@ -225,6 +210,7 @@ bool CollectMatches(const pcre2_code* code, bool global, std::string_view utf8, 
     const auto* subject = reinterpret_cast<PCRE2_SPTR>(utf8.data());
     const PCRE2_SIZE length = utf8.size();
     const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data.get());
+    spans.clear();
     // The conversion writes well-formed UTF-8 whatever the bytes, so PCRE2's check (a pass over the whole
     // page, as long as the search itself) is skipped.
     const std::uint32_t options = PCRE2_NO_UTF_CHECK;
@@ -247,11 +233,11 @@ bool CollectMatches(const pcre2_code* code, bool global, std::string_view utf8, 
         for (std::uint32_t g = 0; g <= groups; ++g) {
             const PCRE2_SIZE b = ovector[2 * g], e = ovector[2 * g + 1];
             if (static_cast<int>(g) >= rc || b == PCRE2_UNSET || e == PCRE2_UNSET || b > length || e > length) {
-                out.spans.push_back(kUnset);
-                out.spans.push_back(kUnset);
+                spans.push_back(kUnset);
+                spans.push_back(kUnset);
             } else {
-                out.spans.push_back(map.Map(b));
-                out.spans.push_back(map.Map(std::max(b, e)));
+                spans.push_back(map.Map(b));
+                spans.push_back(map.Map(std::max(b, e)));
             }
         }
         ++out.count;
@@ -266,6 +252,7 @@ bool CollectMatches(const pcre2_code* code, bool global, std::string_view utf8, 
                 ++start;
         }
     }
+    out.spans.assign(spans.begin(), spans.end());
     return true;
 }
 
@@ -322,10 +309,15 @@ bool RegexObject::FindAll(const Text& pattern, const Text& subject, bool caseSen
         engine_ = std::move(engine);
         return false;
     }
-    std::string utf8Subject;
-    const OffsetMap map(subject, utf8Subject);
+    thread_local Converted converted;
+    ToUtf8WithCheckpoints(subject, converted.utf8, converted.checkpoints, converted.exact);
     auto matches = std::make_shared<MatchSet>();
-    const bool complete = CollectMatches(engine->code.get(), global, utf8Subject, map, *matches, engine->error);
+    const bool complete =
+        CollectMatches(engine->code.get(), global, converted.utf8, OffsetMap(converted), converted.spans, *matches,
+                       engine->error);
+    // One huge page should not hold its memory for good.
+    if (converted.utf8.capacity() > kKeptBuffer || converted.spans.capacity() * sizeof(std::uint32_t) > kKeptBuffer)
+        converted = Converted();
     engine_ = std::move(engine);
     if (!complete)
         return false; // a runaway pattern: no match on this page

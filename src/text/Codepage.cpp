@@ -5,6 +5,10 @@
 
 #include <iconv.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -243,6 +247,75 @@ char32_t NextUtf8(std::string_view s, std::size_t& i) {
     return cp;
 }
 
+// The ASCII and two-byte characters of ToUtf8WithCheckpoints from in[i] on, up to blockEnd or the
+// first other character. A function of its own that calls nothing, so that its state stays in
+// registers (the caller's rare cases call out).
+__attribute__((noinline)) void ConvertCommonRun(const unsigned char* const in, const std::size_t size,
+                                                const std::size_t blockEnd, const std::uint32_t* const twoUtf8,
+                                                std::size_t& iRef, char*& oRef, const char*& markRef,
+                                                std::uint32_t*& cRef) {
+    constexpr std::size_t kStep = kUtf8CheckpointStep;
+    std::size_t i = iRef;
+    char* o = oRef;
+    const char* mark = markRef;
+    std::uint32_t* c = cRef;
+    while (i < blockEnd) {
+        const unsigned b1 = in[i];
+        if (b1 < 0x80) {
+            std::size_t n = 1;
+#if defined(__SSE2__)
+            if (i + 16 <= size) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+                const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+                n = high == 0 ? 16 : static_cast<std::size_t>(std::countr_zero(high));
+            } else
+#endif
+            if (i + 8 <= size) {
+                std::uint64_t word;
+                std::memcpy(&word, in + i, 8);
+                std::memcpy(o, &word, 8);
+                const std::uint64_t high = word & 0x8080808080808080ull;
+                n = 8;
+                if (high != 0) {
+                    if constexpr (std::endian::native == std::endian::little)
+                        n = static_cast<std::size_t>(std::countr_zero(high)) / 8;
+                    else
+                        n = static_cast<std::size_t>(std::countl_zero(high)) / 8;
+                }
+            } else {
+                *o = static_cast<char>(b1);
+            }
+            o += n;
+            i += n;
+            // Written on every step and kept only once the mark is reached: a branch here
+            // would guess wrong at nearly every mark. ASCII maps byte for byte.
+            const bool reached = o >= mark;
+            *c = static_cast<std::uint32_t>(i - static_cast<std::size_t>(o - mark));
+            c += reached;
+            mark += reached ? kStep : 0;
+            continue;
+        }
+        if (i + 1 >= size)
+            break;
+        const std::uint32_t packed = twoUtf8[(b1 << 8) | in[i + 1]];
+        if (packed == 0)
+            break;
+        std::memcpy(o, &packed, 4);
+        o += std::endian::native == std::endian::little ? packed >> 24 : packed & 0xFF; // the count byte
+        i += 2;
+        // The character ends at or covers the mark: the next one counts.
+        const bool reached = o >= mark;
+        *c = static_cast<std::uint32_t>(i);
+        c += reached;
+        mark += reached ? kStep : 0;
+    }
+    iRef = i;
+    oRef = o;
+    markRef = mark;
+    cRef = c;
+}
+
 } // namespace
 
 std::string ToUtf8(std::string_view text) {
@@ -359,6 +432,83 @@ std::string ToUtf8Mapped(std::string_view text, std::vector<std::uint32_t>& posi
     positions.resize(written);
     positions.push_back(static_cast<std::uint32_t>(text.size()));
     return out;
+}
+
+void ToUtf8WithCheckpoints(std::string_view text, std::string& out, std::vector<std::uint32_t>& checkpoints,
+                           std::vector<std::uint32_t>& exact) {
+    // ToUtf8's loop; each step that reaches the next mark of the output (one every kStep bytes)
+    // notes where in the text the first character at or after the mark starts. That costs a compare
+    // per step, where a separate pass over the result would read it all again.
+    const Tables& t = GetTables();
+    constexpr std::size_t kBlock = 4096;
+    constexpr std::size_t kStep = kUtf8CheckpointStep;
+    constexpr std::size_t kSlack = 16 + kStep; // whole-vector writes and the pending mark stay inside
+    const auto* const in = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    const std::uint32_t* const twoUtf8 = t.twoUtf8.data();
+    // out keeps its old bytes until they are written over: growing a string fills the new room with
+    // zeros, and for a page like the last one that would be a second pass over the whole output.
+    checkpoints.assign(1, 0);
+    exact.clear();
+    std::vector<std::uint32_t> odd; // blocks where a character that is neither ASCII nor two-byte starts
+    std::size_t written = 0, marks = 1;
+    for (std::size_t i = 0; i < size;) {
+        const std::size_t blockEnd = std::min(size, i + kBlock);
+        if (const std::size_t room = written + (blockEnd - i) * 4 + kSlack; out.size() < room)
+            out.resize(room);
+        // A character may end up to three bytes past blockEnd, and no byte gives more than four.
+        if (const std::size_t room = marks + ((blockEnd - i) * 4 + 12) / kStep + 2; checkpoints.size() < room)
+            checkpoints.resize(room);
+        char* const base = out.data();
+        char* o = base + written;
+        const char* mark = base + marks * kStep;
+        std::uint32_t* c = checkpoints.data() + marks;
+        for (;;) {
+            ConvertCommonRun(in, size, blockEnd, twoUtf8, i, o, mark, c);
+            if (i >= blockEnd)
+                break;
+            const auto at = static_cast<std::uint32_t>((o - base) / kStep);
+            if (odd.empty() || odd.back() != at)
+                odd.push_back(at);
+            std::size_t len;
+            o = WriteUtf8(DecodeOne(t, text, i, len), o);
+            i += len;
+            if (o >= mark) {
+                *c++ = static_cast<std::uint32_t>(i);
+                mark += kStep;
+            }
+        }
+        written = static_cast<std::size_t>(o - base);
+        marks = static_cast<std::size_t>(c - checkpoints.data());
+    }
+    out.resize(written);
+    checkpoints.resize(marks);
+
+    // The rare blocks with other characters get the exact map, decoded again from the first
+    // character of the block before (a character is at most four bytes, so it starts there or later).
+    exact.assign(odd.size() * kStep, static_cast<std::uint32_t>(text.size()));
+    for (std::size_t j = 0; j < odd.size(); ++j) {
+        const std::size_t k = odd[j], from = k * kStep, to = from + kStep;
+        std::size_t u = 0, s = 0;
+        if (k > 0) {
+            u = from - kStep;
+            while (u < out.size() && (static_cast<unsigned char>(out[u]) & 0xC0) == 0x80)
+                ++u;
+            s = checkpoints[k - 1];
+        }
+        std::uint32_t* const e = exact.data() + j * kStep;
+        while (u < to && s < text.size()) {
+            std::size_t len;
+            char bytes[4];
+            const auto n = static_cast<std::size_t>(WriteUtf8(DecodeOne(t, text, s, len), bytes) - bytes);
+            for (std::size_t b = std::max(u, from); b < std::min(u + n, to); ++b)
+                e[b - from] = static_cast<std::uint32_t>(s);
+            u += n;
+            s += len;
+        }
+    }
+    for (std::size_t j = 0; j < odd.size(); ++j)
+        checkpoints[odd[j]] = kUtf8CheckpointExact | static_cast<std::uint32_t>(j);
 }
 
 Text FromUtf8(std::string_view utf8) {

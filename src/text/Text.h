@@ -27,6 +27,19 @@ Text FromUtf16(std::u16string_view utf16);
 // being text.size(). Lets a UTF-8 match be cut back out of the original bytes exactly.
 std::string ToUtf8Mapped(std::string_view text, std::vector<std::uint32_t>& positions);
 
+// ToUtf8 for whole pages (`text` below 2 GiB) with a sparse form of that map, made in the same pass.
+// utf8 is overwritten (its storage is reused). For each block k of kUtf8CheckpointStep bytes of
+// utf8, k = 0 .. utf8.size() / step, checkpoints[k] is the position in `text` of the first character
+// whose UTF-8 starts at or after byte k * step. In a block where every character that starts there
+// is ASCII or a two-byte code, each ASCII byte stands for one byte of text and each lead byte
+// (0xC0..) for two, so counting from the checkpoint maps any character boundary of the block. Any
+// other block has kUtf8CheckpointExact set in its entry; the other bits are j, and
+// exact[j * step + r] is positions[k * step + r] of ToUtf8Mapped (text.size() past the end).
+constexpr std::size_t kUtf8CheckpointStep = 32;
+constexpr std::uint32_t kUtf8CheckpointExact = 0x80000000u;
+void ToUtf8WithCheckpoints(std::string_view text, std::string& utf8, std::vector<std::uint32_t>& checkpoints,
+                           std::vector<std::uint32_t>& exact);
+
 // A UTF-8 literal of the source code as code-page text: "采集已停止"_t.
 inline Text operator""_t(const char* utf8, std::size_t n) { return FromUtf8(std::string_view(utf8, n)); }
 

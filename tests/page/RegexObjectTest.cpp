@@ -344,5 +344,36 @@ TEST(RegexObjectTest, EveryCharacterOfArbitraryBytesMapsBackExactly) {
     }
 }
 
+TEST(RegexObjectTest, LongPagesWithRareOddBytesMapBackExactly) {
+    // Long stretches of ASCII and two-byte text with a four-byte code or a stray byte now and then,
+    // as real pages have them; one object serves pages that shrink, as in a collection run. Every
+    // group must be the very bytes of the subject between its neighbours.
+    const std::vector<std::string> common = {"ab", "<b>", "\xD6\xD0\xCE\xC4", "\xA1\xA4", "x=1;", "\n"};
+    const std::vector<std::string> rare = {"\x81\x30\x81\x30", "\x95\x32\x82\x36", "\x80", "\xFF", "\x81\x7F"};
+    std::uint32_t seed = 99;
+    const auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    RegexObject re;
+    for (int page = 0; page < 12; ++page) {
+        Text subject;
+        std::vector<Text> items;
+        for (int k = 0; k < 400 - 30 * page; ++k) {
+            Text item;
+            for (std::uint32_t n = 1 + next() % 20; n > 0; --n)
+                item += next() % 60 == 0 ? rare[next() % rare.size()] : common[next() % common.size()];
+            items.push_back(item);
+            subject += "[" + item + "]";
+        }
+        ASSERT_TRUE(re.FindAll(R"(\[([^\]]*)\])", subject)) << re.ErrorText();
+        ASSERT_EQ(re.MatchCount(), static_cast<int>(items.size()));
+        for (int n = 1; n <= re.MatchCount(); ++n) {
+            ASSERT_EQ(re.GetSubMatch(n, 1), items[n - 1]) << "page " << page << " item " << n;
+            ASSERT_EQ(re.GetMatch(n), "[" + items[n - 1] + "]");
+        }
+    }
+}
+
 } // namespace
 } // namespace gleaner

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
+#include <vector>
 
 using namespace gleaner;
 
@@ -90,4 +92,79 @@ TEST(Codepage, EveryBmpCodePointRoundTripsThroughTheCodePage) {
             ADD_FAILURE() << std::hex << static_cast<unsigned>(cp);
     }
     EXPECT_EQ(failures, 0);
+}
+
+// The checkpoints must map every character boundary back exactly, by the rule they promise: in a
+// plain block, count ASCII bytes once and lead bytes twice from the checkpoint; a marked block gives
+// the position itself. Pages mix long plain stretches with rare four-byte codes and stray bytes, so
+// that plain and marked blocks meet; one set of buffers serves every page, larger and smaller.
+TEST(Codepage, CheckpointsMapEveryCharacterBoundaryBack) {
+    const std::vector<std::string> common = {"a", "<", "\n", "\xD6\xD0", "\xA1\xA4", "\xB2\xC9"}; // ASCII, two-byte
+    const std::vector<std::string> rare = {"\x81\x30\x81\x30", "\x95\x32\x82\x36", "\x80", "\xFF", "\x81",
+                                           "\x84\x31\xA4\x39", "\xFE\x39\xFE\x39", "\x81\x7F"};
+    std::mt19937 rng(777);
+    std::string utf8;
+    std::vector<std::uint32_t> checkpoints, exact;
+    int markedBlocks = 0, plainBlocks = 0;
+    for (int round = 0; round < 300; ++round) {
+        const int rareEvery = round % 3 == 0 ? 0 : round % 3 == 1 ? 200 : 3; // none, seldom, often
+        Text text;
+        const std::size_t pieces = rng() % (round % 10 == 0 ? 4000 : 300);
+        for (std::size_t k = 0; k < pieces; ++k) {
+            if (rareEvery != 0 && rng() % rareEvery == 0)
+                text += rare[rng() % rare.size()];
+            else if (rng() % 3 == 0)
+                text += std::string(1 + rng() % 40, static_cast<char>('a' + rng() % 26)); // ASCII runs
+            else
+                text += common[rng() % common.size()];
+        }
+        ToUtf8WithCheckpoints(text, utf8, checkpoints, exact);
+        std::vector<std::uint32_t> positions;
+        ASSERT_EQ(utf8, ToUtf8Mapped(text, positions));
+        ASSERT_EQ(checkpoints.size(), utf8.size() / kUtf8CheckpointStep + 1);
+        for (std::size_t u = 0; u <= utf8.size(); ++u) {
+            const bool boundary = u == utf8.size() || (static_cast<unsigned char>(utf8[u]) & 0xC0) != 0x80;
+            const std::size_t k = u / kUtf8CheckpointStep, from = k * kUtf8CheckpointStep;
+            const std::uint32_t entry = checkpoints[k];
+            std::uint32_t mapped;
+            if (entry & kUtf8CheckpointExact) {
+                const std::size_t j = entry & ~kUtf8CheckpointExact;
+                ASSERT_LT(j * kUtf8CheckpointStep + (u - from), exact.size());
+                mapped = exact[j * kUtf8CheckpointStep + (u - from)];
+                ASSERT_EQ(mapped, positions[u]) << "round " << round << " byte " << u; // every byte, as documented
+            } else {
+                if (!boundary)
+                    continue;
+                mapped = entry;
+                for (std::size_t b = from; b < u; ++b) {
+                    const auto c = static_cast<unsigned char>(utf8[b]);
+                    mapped += c < 0x80 ? 1 : c >= 0xC0 ? 2 : 0;
+                }
+            }
+            if (boundary) {
+                ASSERT_EQ(mapped, positions[u]) << "round " << round << " boundary " << u;
+            }
+        }
+        for (std::uint32_t entry : checkpoints)
+            ++((entry & kUtf8CheckpointExact) ? markedBlocks : plainBlocks);
+    }
+    // Both kinds of block were really exercised.
+    EXPECT_GT(markedBlocks, 100);
+    EXPECT_GT(plainBlocks, 1000);
+}
+
+TEST(Codepage, CheckpointsOfEmptyAndTinyTexts) {
+    std::string utf8 = "left over";
+    std::vector<std::uint32_t> checkpoints = {7, 7}, exact = {1};
+    ToUtf8WithCheckpoints("", utf8, checkpoints, exact);
+    EXPECT_EQ(utf8, "");
+    EXPECT_EQ(checkpoints, std::vector<std::uint32_t>{0});
+    EXPECT_TRUE(exact.empty());
+    ToUtf8WithCheckpoints("\x80", utf8, checkpoints, exact); // one stray byte: a marked block
+    EXPECT_EQ(utf8, ToUtf8("\x80"));
+    ASSERT_EQ(checkpoints.size(), 1u);
+    ASSERT_TRUE(checkpoints[0] & kUtf8CheckpointExact);
+    const std::size_t j = checkpoints[0] & ~kUtf8CheckpointExact;
+    EXPECT_EQ(exact[j * kUtf8CheckpointStep + 0], 0u);
+    EXPECT_EQ(exact[j * kUtf8CheckpointStep + 4], 1u); // the end of the UTF-8 is the end of the text
 }
