@@ -56,6 +56,12 @@ void QtRunView::SetPreviewPicture(const Bytes& bmp) {
 void QtRunView::ShowMessage(const Text& message) {
     QWidget* parent = targets_.messageParent;
     if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        {
+            // After Detach the parent is a destroyed window.
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!receiver_)
+                return;
+        }
         ShowMessageBox(parent, Q(message));
         return;
     }

@@ -499,6 +499,18 @@ private slots:
         QCoreApplication::processEvents();
     }
 
+    void messageOnTheUiThreadAfterTheWindowWentShowsNothing() {
+        // A run on the UI thread (the window tests run them there) must not reach the gone window.
+        RunView* view = window_->View();
+        QStringList shown;
+        SetMessageBoxRecorder([&](const QString& text) { shown << text; });
+        view->ShowMessage("识别库加载失败"_t);
+        QCOMPARE(shown, QStringList{"识别库加载失败"});
+        window_.reset();
+        view->ShowMessage("识别库加载失败"_t);
+        QCOMPARE(shown.size(), 1);
+    }
+
     void closeEndsTheWindowWithoutWaiting() {
         // A run that is still going when the window closes.
         std::mutex mutex;
